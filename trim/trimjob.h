@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "jobhost.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace kst {
+
+struct JobOptions {
+    // The byte whose runs are trimmed; the window always uses 0.
+    std::uint8_t fill = 0;
+};
+
+enum class JobEnding {
+    NoOutputFolder, // information box, nothing measured
+    NothingToTrim,  // "0データはありません"
+    MeasureOnly,    // CheckBox3 ticked
+    Finished,       // "終わり"
+    Aborted,        // "中断しました"
+};
+
+struct JobResult {
+    JobEnding ending = JobEnding::NoOutputFolder;
+    std::int64_t insize = 0;
+    std::int64_t fzero = -1;
+    std::int64_t mzero = -1;
+    std::int64_t outsize = 0; // 0 unless the job got as far as computing it
+    std::filesystem::path output;
+};
+
+// The whole job behind Execute. Failures are thrown as JobError after every
+// file the job opened has been released and the idle buttons restored.
+JobResult RunTrimJob(JobHost& host, const JobOptions& options = {});
+
+} // namespace kst
