@@ -11,6 +11,9 @@ namespace kst {
 struct JobOptions {
     // The byte whose runs are trimmed; the window always uses 0.
     std::uint8_t fill = 0;
+    // Bytes per unit of ComboBox1's number; tests use a few bytes to reach
+    // every chunk boundary with small files.
+    std::int64_t chunkUnit = 1000000;
 };
 
 enum class JobEnding {

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "jobhost.h"
+#include "jobstate.h"
+#include "trimjob.h"
+
+namespace kst {
+
+// Creates the output, writes the optional zero pad and copies the kept bytes
+// chunk by chunk, testing Abort before each full chunk. Returns Finished or
+// Aborted with both files released and the idle buttons back. On failure the
+// incomplete output is removed; only an abort keeps a partial one.
+JobEnding WriteTrimmedCopy(JobState& state, JobHost& host);
+
+} // namespace kst

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace kst {
+
+#ifdef _WIN32
+using NativeHandle = void*;
+#else
+using NativeHandle = int;
+#endif
+
+// The input, open for reading and held without sharing: on POSIX an
+// exclusive non-blocking lock, on Windows share mode 0. Only regular files
+// open, so a folder, a FIFO or a device fails at once instead of hanging.
+class InputFile {
+public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool Open(const std::filesystem::path& path);
+    bool IsOpen() const;
+    void Close();
+
+    // Length in bytes, -1 when it cannot be read.
+    std::int64_t Size() const;
+    // Reads up to length bytes at pos; returns the count read (short only at
+    // the end of the file) or -1 on failure.
+    std::int64_t ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int64_t length) const;
+
+    NativeHandle Handle() const { return handle_; }
+
+private:
+    NativeHandle handle_ = InvalidHandle();
+    static NativeHandle InvalidHandle();
+    friend class OutputFile;
+};
+
+// The output, created (or an existing file of the name replaced) without
+// sharing. Create refuses a path that resolves to the input itself and
+// touches nothing in that case.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool Create(const std::filesystem::path& path, const InputFile& input);
+    // Writes all of buffer; returns the count stored, less on failure.
+    std::int64_t Write(const std::uint8_t* buffer, std::int64_t length);
+    // Releases the file; false when the system reports the data not stored.
+    bool Close();
+    // True when the output is a regular file this object emptied or made,
+    // i.e. one that may be removed if the copy fails.
+    bool IsRegular() const { return regular_; }
+
+private:
+    NativeHandle handle_ = InputFile::InvalidHandle();
+    bool regular_ = false;
+};
+
+} // namespace kst

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+#include "file.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+
+namespace kst {
+namespace {
+
+// ReadFile and WriteFile take 32-bit counts.
+constexpr std::int64_t kMaxIo = 1 << 30;
+
+void CloseQuietly(HANDLE& h) {
+    if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+    }
+}
+
+bool SameFile(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION x{};
+    BY_HANDLE_FILE_INFORMATION y{};
+    if (!::GetFileInformationByHandle(a, &x) || !::GetFileInformationByHandle(b, &y)) {
+        return true; // cannot tell: refuse rather than risk the input
+    }
+    return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
+bool IsRegularDiskFile(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool SeekTo(HANDLE h, std::int64_t pos) {
+    LARGE_INTEGER to{};
+    to.QuadPart = pos;
+    return ::SetFilePointerEx(h, to, nullptr, FILE_BEGIN) != 0;
+}
+
+} // namespace
+
+NativeHandle InputFile::InvalidHandle() {
+    return INVALID_HANDLE_VALUE;
+}
+
+InputFile::~InputFile() {
+    Close();
+}
+
+bool InputFile::Open(const std::filesystem::path& path) {
+    Close();
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    if (!IsRegularDiskFile(h)) {
+        CloseQuietly(h);
+        return false;
+    }
+    handle_ = h;
+    return true;
+}
+
+bool InputFile::IsOpen() const {
+    return handle_ != INVALID_HANDLE_VALUE;
+}
+
+void InputFile::Close() {
+    CloseQuietly(handle_);
+}
+
+std::int64_t InputFile::Size() const {
+    LARGE_INTEGER size{};
+    return ::GetFileSizeEx(handle_, &size) ? size.QuadPart : -1;
+}
+
+std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int64_t length) const {
+    if (!SeekTo(handle_, pos)) {
+        return -1;
+    }
+    std::int64_t done = 0;
+    while (done < length) {
+        const DWORD want = static_cast<DWORD>(std::min(length - done, kMaxIo));
+        DWORD got = 0;
+        if (!::ReadFile(handle_, buffer + done, want, &got, nullptr)) {
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+OutputFile::~OutputFile() {
+    Close();
+}
+
+bool OutputFile::Create(const std::filesystem::path& path, const InputFile& input) {
+    Close();
+    // OPEN_ALWAYS keeps an existing file's bytes until it is known not to be
+    // the input; share mode 0 fails at once if anyone else holds it.
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    if (SameFile(h, input.Handle())) {
+        CloseQuietly(h);
+        return false;
+    }
+    regular_ = IsRegularDiskFile(h);
+    if (regular_ && (!SeekTo(h, 0) || !::SetEndOfFile(h))) {
+        CloseQuietly(h);
+        regular_ = false;
+        return false;
+    }
+    handle_ = h;
+    return true;
+}
+
+std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) {
+    std::int64_t done = 0;
+    while (done < length) {
+        const DWORD want = static_cast<DWORD>(std::min(length - done, kMaxIo));
+        DWORD put = 0;
+        // Both the result and the count matter: a call may succeed short.
+        if (!::WriteFile(handle_, buffer + done, want, &put, nullptr) || put == 0) {
+            break;
+        }
+        done += put;
+    }
+    return done;
+}
+
+bool OutputFile::Close() {
+    if (handle_ == INVALID_HANDLE_VALUE) {
+        return true;
+    }
+    const bool ok = ::CloseHandle(handle_) != 0;
+    handle_ = INVALID_HANDLE_VALUE;
+    return ok;
+}
+
+} // namespace kst

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#include "jobstate.h"
+
+#include "joberror.h"
+#include "messages.h"
+
+#include <limits>
+#include <new>
+
+namespace kst {
+
+std::uint8_t* ChunkBuffer::SetLength(std::int64_t length) {
+    try {
+        if (static_cast<std::uint64_t>(length) > std::numeric_limits<std::size_t>::max()) {
+            throw std::bad_alloc();
+        }
+        bytes_.resize(static_cast<std::size_t>(length));
+    } catch (const std::bad_alloc&) {
+        throw JobError(msg::kOutOfMemory);
+    } catch (const std::length_error&) {
+        throw JobError(msg::kOutOfMemory);
+    }
+    return bytes_.data();
+}
+
+const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t length) {
+    std::uint8_t* const data = state.chunkbuf.SetLength(length);
+    if (state.instream.ReadAt(pos, data, length) != length) {
+        throw JobError(FormatMessage(msg::kReadFailed, state.inputText));
+    }
+    return data;
+}
+
+} // namespace kst

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "chunkgrid.h"
+#include "file.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kst {
+
+// The one chunk buffer of a job. Its length is set before each read.
+class ChunkBuffer {
+public:
+    // Throws JobError "メモリが足りません" when the length cannot be had.
+    std::uint8_t* SetLength(std::int64_t length);
+    std::int64_t Length() const { return static_cast<std::int64_t>(bytes_.size()); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+// Everything one run of the job shares between its phases.
+struct JobState {
+    std::string inputText; // Label1's text as read at the start
+    InputFile instream;
+    std::string outputText;
+    std::filesystem::path outputPath;
+    std::int64_t insize = 0;
+    std::int64_t bufsize = 0;
+    ChunkGrid grid;
+    ChunkBuffer chunkbuf;
+    std::int64_t fzero = -1;
+    std::int64_t mzero = -1;
+    std::int64_t outsize = 0;
+    std::uint8_t fill = 0;
+};
+
+// Sets chunkbuf to length bytes and fills it from the input at pos. A short
+// read (the input shrank or failed under us) throws, so no stale byte is
+// ever measured or copied.
+const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t length);
+
+} // namespace kst

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+#include "trimjob.h"
+
+#include "copywriter.h"
+#include "groupdigits.h"
+#include "intparse.h"
+#include "joberror.h"
+#include "jobstate.h"
+#include "messages.h"
+#include "outputpath.h"
+#include "scan.h"
+
+#include <string>
+
+namespace kst {
+namespace {
+
+constexpr std::int32_t kMaxChunkUnits = 2147; // above this the byte count overflows 32 bits
+
+void OpenInput(JobState& state, JobHost& host) {
+    state.inputText = host.ReadText(TextControl::Label1);
+    if (!state.instream.Open(PathFromUtf8(state.inputText))) {
+        throw JobError(FormatMessage(msg::kOpenFailed, state.inputText));
+    }
+}
+
+// False when the chosen output folder does not exist.
+bool FormOutputPath(JobState& state, JobHost& host) {
+    if (host.RadioIndex() == 0) {
+        state.outputText = OutputBesideInput(state.inputText);
+    } else {
+        const std::string folder = host.ReadText(TextControl::Edit1);
+        if (!DirectoryExists(folder)) {
+            return false;
+        }
+        state.outputText = OutputInFolder(folder, state.inputText);
+    }
+    state.outputPath = PathFromUtf8(state.outputText);
+    return true;
+}
+
+// 0 passes, so the grid fails with the runtime's own division message.
+std::int64_t ReadChunkSize(JobHost& host, std::int64_t unit) {
+    const std::string text = host.ReadText(TextControl::ComboBox1);
+    const std::int32_t units = StrToInt(text);
+    if (units < 0 || units > kMaxChunkUnits) {
+        throw JobError(FormatMessage(msg::kChunkSizeRange, text));
+    }
+    return units * unit;
+}
+
+void ShowPanel(JobHost& host, int index, const char* caption, std::int64_t value) {
+    host.SetPanel(index, caption + GroupDigits(value));
+}
+
+void Measure(JobState& state, JobHost& host) {
+    const bool leading = host.IsChecked(CheckControl::CheckBox1);
+    if (leading) {
+        host.AppendLog(msg::kScanningLeading);
+        ScanLeadingZeros(state, host);
+        ShowPanel(host, 0, msg::kFrontPanel, state.fzero);
+    }
+    host.AppendLog(msg::kScanningTrailing);
+    ScanTrailingZeros(state, host);
+    if (state.mzero < 0) {
+        host.Inform(std::to_string(state.mzero));
+    }
+    ShowPanel(host, 1, msg::kTailPanel, state.mzero);
+    if (!leading) {
+        state.fzero = 0;
+    }
+    if (state.fzero == -1) {
+        host.Inform("fzero=-1");
+    }
+    if (state.mzero == -1) {
+        host.Inform("mzero=-1");
+    }
+}
+
+JobResult ResultOf(const JobState& state, JobEnding ending) {
+    return JobResult{ending,      state.insize,  state.fzero,
+                     state.mzero, state.outsize, state.outputPath};
+}
+
+} // namespace
+
+JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
+    JobState state;
+    state.fill = options.fill;
+
+    host.ClearLog();
+    OpenInput(state, host);
+    if (!FormOutputPath(state, host)) {
+        host.Inform(msg::kSpecifyFolder);
+        return ResultOf(state, JobEnding::NoOutputFolder);
+    }
+    state.insize = state.instream.Size();
+    if (state.insize < 0) {
+        throw JobError(FormatMessage(msg::kReadFailed, state.inputText));
+    }
+    for (int panel = 0; panel < 3; ++panel) {
+        host.SetPanel(panel, "");
+    }
+    state.bufsize = ReadChunkSize(host, options.chunkUnit);
+    host.AppendLog(FormatMessage(msg::kSizeLine, state.inputText) + std::to_string(state.insize));
+    state.grid = MakeChunkGrid(state.insize, state.bufsize);
+
+    Measure(state, host);
+    if (state.fzero < 1 && state.mzero < 1) {
+        host.AppendLog(msg::kNothingToTrim);
+        return ResultOf(state, JobEnding::NothingToTrim);
+    }
+    state.outsize = state.insize - state.fzero - state.mzero;
+    ShowPanel(host, 2, msg::kOutSizePanel, state.outsize);
+    if (host.IsChecked(CheckControl::CheckBox3)) {
+        return ResultOf(state, JobEnding::MeasureOnly);
+    }
+    return ResultOf(state, WriteTrimmedCopy(state, host));
+}
+
+} // namespace kst
