@@ -4,7 +4,12 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+
+class QTreeWidgetItem;
 class QWidget;
+class FolderBrowser;
+enum class BrowseNotification : int;
 
 // Non-visual component owned by a window: a modal folder chooser that
 // remembers the last folder confirmed during this run.
@@ -21,6 +26,10 @@ public:
     bool Execute();
 
 private:
+    // The one handler of the browser's notifications; always returns 0.
+    static std::int32_t BrowseCallback(FolderBrowser* dialog, BrowseNotification code,
+                                       const QTreeWidgetItem* value, TFolderDialog* component);
+
     QString folderPath_;
     QString title_;
 };
