@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "file.h"
+#include "joberror.h"
+#include "outputpath.h"
+#include "recordinghost.h"
+#include "testfiles.h"
+#include "trimjob.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+// A job over a real temp file, with ComboBox1's unit shrunk to 10 bytes so
+// small files cross several chunks.
+class JobTest : public testing::Test {
+protected:
+    TempDir dir;
+    RecordingHost host;
+    kst::JobOptions options{0, 10};
+    std::filesystem::path input;
+
+    void Drop(const std::string& name, const Bytes& bytes) {
+        input = dir.Write(name, bytes);
+        host.texts[kst::TextControl::Label1] = Utf8(input);
+    }
+    std::filesystem::path Output() const {
+        return kst::PathFromUtf8(kst::OutputBesideInput(Utf8(input)));
+    }
+    kst::JobResult Run() { return kst::RunTrimJob(host, options); }
+    // The failure's message, or "no failure".
+    std::string Failure() {
+        try {
+            Run();
+        } catch (const kst::JobError& e) {
+            return e.what();
+        }
+        return "no failure";
+    }
+    bool InputFree() const {
+        kst::InputFile probe;
+        return probe.Open(input);
+    }
+    // The recorded events without gauge moves.
+    std::vector<std::string> Steps() const {
+        std::vector<std::string> steps;
+        std::copy_if(host.events.begin(), host.events.end(), std::back_inserter(steps),
+                     [](const std::string& e) { return e.rfind("gauge:", 0) != 0; });
+        return steps;
+    }
+};

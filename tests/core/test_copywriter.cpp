@@ -1,0 +1,346 @@
+// SPDX-License-Identifier: MIT
+#include "jobfixture.h"
+
+#include <csignal>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using kst::CheckControl;
+using kst::TextControl;
+
+Bytes Expected(const Bytes& input, std::int64_t fzero, std::int64_t mzero, std::int64_t pad) {
+    Bytes out(static_cast<std::size_t>(std::max<std::int64_t>(pad, 0)), 0);
+    out.insert(out.end(), input.begin() + fzero, input.end() - mzero);
+    return out;
+}
+
+std::vector<std::string> CopyLog(const std::vector<std::string>& log) {
+    const auto at = std::find(log.begin(), log.end(), "0データ削除ファイル作成中");
+    return {at, log.end()};
+}
+
+struct CopyRow {
+    const char* name;
+    std::size_t size;
+    std::vector<std::size_t> marks;
+    bool leading;
+    bool padBox;
+    const char* pad;
+    std::int64_t fzero, mzero, padBytes;
+    std::vector<int> copyGauge;
+    std::vector<std::string> log;
+};
+
+class CopyCase : public JobTest, public testing::WithParamInterface<CopyRow> {};
+
+TEST_P(CopyCase, OutputAndLog) {
+    const CopyRow& row = GetParam();
+    const Bytes bytes = Filled(row.size, row.marks);
+    Drop("in.bin", bytes);
+    host.checks[CheckControl::CheckBox1] = row.leading;
+    host.checks[CheckControl::CheckBox2] = row.padBox;
+    host.texts[TextControl::Edit2] = row.pad;
+    std::vector<int> gaugeBefore;
+    host.onYield = [&](int) {
+        if (host.events.back() == "buttons:abort" || !gaugeBefore.empty()) {
+            gaugeBefore.push_back(host.gauge.back());
+        }
+    };
+    const kst::JobResult result = Run();
+    EXPECT_EQ(result.ending, kst::JobEnding::Finished);
+    EXPECT_EQ(result.fzero, row.fzero);
+    EXPECT_EQ(result.mzero, row.mzero);
+    EXPECT_EQ(ReadAll(Output()), Expected(bytes, row.fzero, row.mzero, row.padBytes));
+    EXPECT_EQ(CopyLog(host.log), row.log);
+    const auto copyStart = std::find(host.events.begin(), host.events.end(), "buttons:abort");
+    std::vector<int> copyGauge;
+    for (auto it = copyStart; it != host.events.end(); ++it) {
+        if (it->rfind("gauge:", 0) == 0) {
+            copyGauge.push_back(std::stoi(it->substr(6)));
+        }
+    }
+    EXPECT_EQ(copyGauge, row.copyGauge);
+    EXPECT_EQ(host.events.end()[-2], "buttons:idle");
+    EXPECT_TRUE(InputFree());
+}
+
+const std::vector<std::string> kFinishedLog{"0データ削除ファイル作成中", "終わり"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CopyCase,
+    testing::Values(
+        // 25 bytes, last 12 zero: one full chunk at 50%, then 3 bytes.
+        CopyRow{"TrailingRunOnly", 25, {0, 12}, false, false, "0", 0, 12, 0, {50}, kFinishedLog},
+        // 30 bytes kept 5..24: two full chunks at 33 and 66, a last write of none.
+        CopyRow{"BothRunsEmptyLastChunk",
+                30,
+                {5, 24},
+                true,
+                false,
+                "0",
+                5,
+                5,
+                0,
+                {33, 66},
+                kFinishedLog},
+        CopyRow{"KeptShorterThanChunk", 25, {2, 4}, true, false, "0", 2, 20, 0, {}, kFinishedLog},
+        CopyRow{"LeadingRunOnly", 25, {7, 24}, true, false, "0", 7, 0, 0, {50}, kFinishedLog},
+        CopyRow{"Pad16",
+                25,
+                {3, 9},
+                true,
+                true,
+                "16",
+                3,
+                15,
+                16,
+                {},
+                {"0データ削除ファイル作成中", "先頭0出力=16", "終わり"}},
+        CopyRow{"PadZeroStillLogged",
+                25,
+                {3, 9},
+                true,
+                true,
+                "0",
+                3,
+                15,
+                0,
+                {},
+                {"0データ削除ファイル作成中", "先頭0出力=0", "終わり"}},
+        CopyRow{"PadHex",
+                25,
+                {3, 9},
+                true,
+                true,
+                "$10",
+                3,
+                15,
+                16,
+                {},
+                {"0データ削除ファイル作成中", "先頭0出力=16", "終わり"}},
+        CopyRow{
+            "PadBoxWithoutLeadingBox", 25, {3, 9}, false, true, "16", 0, 15, 0, {50}, kFinishedLog},
+        CopyRow{"LargePadInBlocks",
+                25,
+                {3, 9},
+                true,
+                true,
+                "200000",
+                3,
+                15,
+                200000,
+                {},
+                {"0データ削除ファイル作成中", "先頭0出力=200000", "終わり"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(JobTest, ExistingLargerOutputIsReplaced) {
+    Drop("in.bin", Filled(25, {0, 5}));
+    dir.Write("in(KST).bin", Bytes(1000, 7));
+    Run();
+    EXPECT_EQ(ReadAll(Output()), Filled(6, {0, 5}));
+}
+
+TEST_F(JobTest, StaleAbortFlagIsClearedWhenTheCopyBegins) {
+    Drop("in.bin", Filled(45, {0, 30}));
+    host.abortflag = true;
+    EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
+    EXPECT_EQ(host.log.back(), "終わり");
+}
+
+// Abort pressed during the yield after full chunk j: the copy stops at the
+// head of chunk j + 1, keeping the pad and the chunks written. After the last
+// full chunk the press is not seen.
+TEST_F(JobTest, AbortAtEveryChunk) {
+    const Bytes bytes = Filled(75, {0, 60});
+    constexpr int kFullChunks = 6; // 61 kept bytes: 6 full chunks, rest 1
+    for (int j = 0; j < kFullChunks; ++j) {
+        Drop("in.bin", bytes);
+        host = RecordingHost{};
+        host.texts[TextControl::Label1] = Utf8(input);
+        host.Tick(CheckControl::CheckBox1);
+        host.Tick(CheckControl::CheckBox2);
+        host.texts[TextControl::Edit2] = "4";
+        int copyYields = 0;
+        host.onYield = [&](int) {
+            const bool copying = std::find(host.events.begin(), host.events.end(),
+                                           "buttons:abort") != host.events.end();
+            if (copying && copyYields++ == j) {
+                host.abortflag = true;
+            }
+        };
+        const kst::JobResult result = Run();
+        if (j < kFullChunks - 1) {
+            EXPECT_EQ(result.ending, kst::JobEnding::Aborted) << j;
+            EXPECT_EQ(host.log.back(), "中断しました");
+            Bytes want(4, 0);
+            want.insert(want.end(), bytes.begin(), bytes.begin() + 10 * (j + 1));
+            EXPECT_EQ(ReadAll(Output()), want) << j;
+        } else {
+            EXPECT_EQ(result.ending, kst::JobEnding::Finished);
+            EXPECT_EQ(host.log.back(), "終わり");
+            EXPECT_EQ(ReadAll(Output()), Expected(bytes, 0, 14, 4));
+        }
+        EXPECT_EQ(host.events.end()[-2], "buttons:idle");
+        EXPECT_TRUE(InputFree());
+    }
+}
+
+// The output path leading back to the input is refused before anything is
+// emptied.
+TEST_F(JobTest, OutputThatIsTheInputIsRefused) {
+    const Bytes bytes = Filled(25, {0, 5});
+    for (const bool hard : {false, true}) {
+        std::filesystem::remove_all(dir.Path());
+        std::filesystem::create_directories(dir.Path());
+        Drop("in.bin", bytes);
+        if (hard) {
+            std::filesystem::create_hard_link(input, Output());
+        } else {
+            std::filesystem::create_symlink(input, Output());
+        }
+        EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " を作成できません");
+        EXPECT_EQ(ReadAll(input), bytes);
+        EXPECT_TRUE(std::filesystem::exists(Output()));
+        EXPECT_EQ(host.events.back(), "buttons:idle");
+    }
+}
+
+TEST_F(JobTest, OutputHeldElsewhereIsNotTouched) {
+    Drop("in.bin", Filled(25, {0, 5}));
+    const Bytes old(40, 9);
+    dir.Write("in(KST).bin", old);
+    kst::InputFile holder;
+    ASSERT_TRUE(holder.Open(Output()));
+    EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " を作成できません");
+    EXPECT_EQ(ReadAll(Output()), old);
+}
+
+// A bad pad text is refused before the output is created, so an existing file
+// of that name keeps its bytes.
+TEST_F(JobTest, BadPadTextLeavesExistingOutputAlone) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"abc", "'abc' は整数ではありません"},
+        {"-5", "先頭0出力のバイト数には 0 以上の整数を指定してください: '-5'"},
+    };
+    for (const auto& [text, message] : rows) {
+        Drop("in.bin", Filled(25, {3, 5}));
+        const Bytes old(40, 9);
+        dir.Write("in(KST).bin", old);
+        host.Tick(CheckControl::CheckBox1);
+        host.Tick(CheckControl::CheckBox2);
+        host.texts[TextControl::Edit2] = text;
+        EXPECT_EQ(Failure(), message);
+        EXPECT_EQ(ReadAll(Output()), old);
+        EXPECT_EQ(host.events.back(), "buttons:idle");
+        EXPECT_TRUE(InputFree());
+    }
+}
+
+TEST_F(JobTest, InputShrinkingDuringCopyRemovesTheOutput) {
+    Drop("in.bin", Filled(45, {0, 40}));
+    host.onYield = [this](int) {
+        if (host.events.back() == "gauge:20") { // after the copy's first full chunk
+            std::filesystem::resize_file(input, 12);
+        }
+    };
+    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " の読み込みに失敗しました");
+    EXPECT_FALSE(std::filesystem::exists(Output()));
+    EXPECT_EQ(host.events.back(), "buttons:idle");
+}
+
+// A write that falls short: the failure names the output, which is removed,
+// and the log never says the copy finished. Runs the job in a child process
+// whose file-size limit stops the write at limit bytes.
+struct ShortWriteRow {
+    const char* name;
+    rlim_t limit;
+};
+
+class ShortWrite : public JobTest, public testing::WithParamInterface<ShortWriteRow> {};
+
+TEST_P(ShortWrite, FailsAndRemovesTheOutput) {
+    const Bytes bytes = Filled(45, {3, 40}); // pad 8 + kept 38: 3 full chunks, rest 8
+    Drop("in.bin", bytes);
+    host.Tick(CheckControl::CheckBox1);
+    host.Tick(CheckControl::CheckBox2);
+    host.texts[TextControl::Edit2] = "8";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{GetParam().limit, GetParam().limit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string failure = Failure();
+        const bool ok = failure == "ファイル " + Utf8(Output()) + " への書き込みに失敗しました" &&
+                        host.log.back() != "終わり" && host.events.back() == "buttons:idle" &&
+                        !std::filesystem::exists(Output());
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadAll(input), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, ShortWrite,
+                         testing::Values(ShortWriteRow{"InPad", 5},
+                                         ShortWriteRow{"InFirstChunk", 12},
+                                         ShortWriteRow{"InLaterChunk", 35},
+                                         ShortWriteRow{"InLastChunk", 44}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// An output that is a device is written but never removed on failure.
+TEST_F(JobTest, FullDeviceFailsWithoutRemovingIt) {
+    Drop("in.bin", Filled(25, {0, 5}));
+    std::filesystem::create_symlink("/dev/full", Output());
+    EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " への書き込みに失敗しました");
+    EXPECT_TRUE(std::filesystem::is_symlink(Output()));
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
+// Random files, chunk sizes and options against the plain reference trim.
+TEST_F(JobTest, RandomFilesMatchReferenceTrim) {
+    std::mt19937 random(20261207);
+    const auto draw = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(random);
+    };
+    for (int round = 0; round < 2000; ++round) {
+        Bytes bytes(static_cast<std::size_t>(draw(0, 12)), 0);
+        for (int i = draw(0, 30); i > 0; --i) {
+            bytes.push_back(static_cast<std::uint8_t>(draw(0, 3) == 0 ? 0 : draw(1, 255)));
+        }
+        bytes.resize(bytes.size() + static_cast<std::size_t>(draw(0, 12)), 0);
+        Drop("r.bin", bytes);
+        host = RecordingHost{};
+        host.texts[TextControl::Label1] = Utf8(input);
+        options.chunkUnit = draw(1, 9);
+        const bool leading = draw(0, 1) == 1;
+        const bool padBox = draw(0, 1) == 1;
+        const bool measureOnly = draw(0, 4) == 0;
+        const int pad = draw(0, 5);
+        host.checks[CheckControl::CheckBox1] = leading;
+        host.checks[CheckControl::CheckBox2] = padBox;
+        host.checks[CheckControl::CheckBox3] = measureOnly;
+        host.texts[TextControl::Edit2] = std::to_string(pad);
+        std::filesystem::remove(Output());
+
+        const Trim want = ReferenceTrim(bytes);
+        const std::int64_t fzero = leading ? want.fzero : 0;
+        const kst::JobResult result = Run();
+        ASSERT_EQ(result.mzero, want.mzero) << round;
+        ASSERT_EQ(result.fzero, fzero) << round;
+        const bool trims = fzero >= 1 || want.mzero >= 1;
+        ASSERT_EQ(std::filesystem::exists(Output()), trims && !measureOnly) << round;
+        if (trims && !measureOnly) {
+            ASSERT_EQ(ReadAll(Output()),
+                      Expected(bytes, fzero, want.mzero, leading && padBox ? pad : 0))
+                << round;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: MIT
+#include "jobfixture.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using kst::CheckControl;
+using kst::TextControl;
+using Lines = std::vector<std::string>;
+
+std::string SizeLine(const std::filesystem::path& input, std::int64_t size) {
+    return "log:" + Utf8(input) + "のサイズは " + std::to_string(size);
+}
+
+TEST_F(JobTest, AllZeroInputWithLeadingScan) {
+    Drop("zero.bin", Bytes(25, 0));
+    host.Tick(CheckControl::CheckBox1);
+    EXPECT_EQ(Run().ending, kst::JobEnding::NothingToTrim);
+    EXPECT_EQ(Steps(), (Lines{"clear", "panel0:", "panel1:", "panel2:", SizeLine(input, 25),
+                              "log:先頭0データサイズの検出中", "panel0:Front 0=-1",
+                              "log:末尾0データサイズの検出中", "inform:-1", "panel1:Tail 0=-1",
+                              "inform:fzero=-1", "inform:mzero=-1", "log:0データはありません"}));
+    EXPECT_FALSE(std::filesystem::exists(Output()));
+    EXPECT_TRUE(InputFree());
+}
+
+TEST_F(JobTest, EmptyInputWithoutLeadingScan) {
+    Drop("empty.bin", {});
+    Run();
+    EXPECT_EQ(Steps(), (Lines{"clear", "panel0:", "panel1:", "panel2:", SizeLine(input, 0),
+                              "log:末尾0データサイズの検出中", "inform:-1", "panel1:Tail 0=-1",
+                              "inform:mzero=-1", "log:0データはありません"}));
+    EXPECT_EQ(host.gauge, std::vector<int>{100});
+}
+
+TEST_F(JobTest, NonZeroAtBothEndsHasNothingToTrim) {
+    Drop("full.bin", Filled(25, {0, 24}));
+    host.Tick(CheckControl::CheckBox1);
+    EXPECT_EQ(Run().ending, kst::JobEnding::NothingToTrim);
+    EXPECT_EQ(host.panels[0], "Front 0=0");
+    EXPECT_EQ(host.panels[1], "Tail 0=0");
+    EXPECT_EQ(host.panels[2], "");
+    EXPECT_EQ(host.log.back(), "0データはありません");
+    EXPECT_FALSE(std::filesystem::exists(Output()));
+}
+
+TEST_F(JobTest, MeasureOnlyShowsFiguresAndWritesNothing) {
+    Drop("disk.img", Filled(2500, {0, 1299}));
+    options.chunkUnit = 1000;
+    host.Tick(CheckControl::CheckBox3);
+    const kst::JobResult result = Run();
+    EXPECT_EQ(result.ending, kst::JobEnding::MeasureOnly);
+    EXPECT_EQ(result.mzero, 1200);
+    EXPECT_EQ(host.panels[1], "Tail 0=1,200");
+    EXPECT_EQ(host.panels[2], "Out Size=1,300");
+    EXPECT_EQ(host.log.back(), "末尾0データサイズの検出中");
+    EXPECT_FALSE(std::filesystem::exists(Output()));
+    EXPECT_TRUE(InputFree());
+}
+
+TEST_F(JobTest, MissingOutputFolderAsksForOne) {
+    for (const std::string& folder : {std::string(), Utf8(dir.Path() / "missing")}) {
+        Drop("disk.img", Filled(25, {3}));
+        host.radioIndex = 1;
+        host.texts[TextControl::Edit1] = folder;
+        host.panels[1] = "kept";
+        host.events.clear();
+        EXPECT_EQ(Run().ending, kst::JobEnding::NoOutputFolder);
+        EXPECT_EQ(Steps(), (Lines{"clear", "inform:出力先フォルダを指定してください"}));
+        EXPECT_TRUE(InputFree());
+    }
+}
+
+TEST_F(JobTest, OutputGoesIntoChosenFolder) {
+    std::filesystem::create_directory(dir.Path() / u8"出力");
+    Drop("表.img", Filled(25, {3}));
+    host.radioIndex = 1;
+    host.texts[TextControl::Edit1] = Utf8(dir.Path() / u8"出力");
+    EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
+    EXPECT_EQ(ReadAll(dir.Path() / u8"出力" / u8"表(KST).img"), Filled(4, {3}));
+}
+
+TEST_F(JobTest, NothingDroppedFailsToOpen) {
+    EXPECT_EQ(Failure(), "ファイル  は開けません");
+    EXPECT_EQ(Steps(), Lines{"clear"});
+}
+
+// Inputs that are no regular file fail at once instead of hanging.
+TEST_F(JobTest, NonRegularInputsFailToOpen) {
+    const std::string fifo = Utf8(dir.Path() / "fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string sock = Utf8(dir.Path() / "sock");
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    sock.copy(addr.sun_path, sizeof(addr.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    for (const std::string& path : {Utf8(dir.Path()), fifo, sock, std::string("/dev/zero"),
+                                    Utf8(dir.Path() / "missing.bin")}) {
+        host.texts[TextControl::Label1] = path;
+        EXPECT_EQ(Failure(), "ファイル " + path + " は開けません");
+    }
+    ::close(fd);
+}
+
+TEST_F(JobTest, InputHeldByAnotherJobFailsToOpen) {
+    Drop("held.bin", Filled(25, {3}));
+    kst::InputFile other;
+    ASSERT_TRUE(other.Open(input));
+    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " は開けません");
+    other.Close();
+    EXPECT_EQ(Failure(), "no failure");
+}
+
+struct ChunkSizeRow {
+    const char* name;
+    const char* combo;
+    std::size_t size;
+    const char* message;
+    bool sizeLogged;
+};
+
+class ChunkSizeFailure : public JobTest, public testing::WithParamInterface<ChunkSizeRow> {};
+
+TEST_P(ChunkSizeFailure, EndsTheJobAndReleasesTheInput) {
+    const ChunkSizeRow& row = GetParam();
+    Drop("in.bin", Filled(row.size, {}));
+    host.texts[TextControl::ComboBox1] = row.combo;
+    EXPECT_EQ(Failure(), row.message);
+    EXPECT_EQ(host.log.size(), row.sizeLogged ? 1u : 0u);
+    EXPECT_TRUE(InputFree());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ChunkSizeFailure,
+    testing::Values(
+        ChunkSizeRow{"NotInteger", "abc", 5, "'abc' は整数ではありません", false},
+        ChunkSizeRow{"TrailingBlank", "1 ", 5, "'1 ' は整数ではありません", false},
+        ChunkSizeRow{"ZeroWithData", "0", 5, "0 による浮動小数点数除算", true},
+        ChunkSizeRow{"ZeroOnEmptyInput", "0", 0, "不正な浮動小数点数演算命令", true},
+        ChunkSizeRow{"Negative", "-1", 5,
+                     "バッファ(MB)には 1 から 2147 までの整数を指定してください: '-1'", false},
+        ChunkSizeRow{"Overflowing", "2148", 5,
+                     "バッファ(MB)には 1 から 2147 までの整数を指定してください: '2148'", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(JobTest, LongAndJapanesePathsAreTakenWhole) {
+    std::filesystem::path folder = dir.Path();
+    for (int i = 0; i < 6; ++i) {
+        folder /= std::string(60, static_cast<char>('a' + i));
+    }
+    std::filesystem::create_directories(folder);
+    input = folder / u8"ソフト.bin";
+    ASSERT_GT(Utf8(input).size(), 260u);
+    std::filesystem::copy_file(dir.Write("src", Filled(25, {1, 2})), input);
+    host.texts[TextControl::Label1] = Utf8(input);
+    EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
+    EXPECT_EQ(ReadAll(folder / u8"ソフト(KST).bin"), Filled(3, {1, 2}));
+}
+
+// CheckBox3 counts as it stands after the measurement, not at the start.
+TEST_F(JobTest, MeasureOnlyTickedDuringScanCounts) {
+    Drop("in.bin", Filled(25, {3}));
+    host.onYield = [this](int) { host.Tick(CheckControl::CheckBox3); };
+    EXPECT_EQ(Run().ending, kst::JobEnding::MeasureOnly);
+    EXPECT_FALSE(std::filesystem::exists(Output()));
+}
+
+// ComboBox1 counts only as it stood at the start.
+TEST_F(JobTest, ChunkSizeChangedDuringScanIsIgnored) {
+    Drop("in.bin", Filled(95, {0}));
+    host.onYield = [this](int) { host.texts[TextControl::ComboBox1] = "5"; };
+    Run();
+    // Ten trailing chunks of 10 bytes, not two of 50; the one kept byte
+    // needs no copy progress.
+    EXPECT_EQ(host.gauge, (std::vector<int>{100, 90, 80, 70, 60, 50, 40, 30, 20, 10}));
+}
+
+TEST_F(JobTest, InputShrinkingDuringScanFailsCleanly) {
+    Drop("in.bin", Filled(45, {0}));
+    host.onYield = [this](int n) {
+        if (n == 1) {
+            std::filesystem::resize_file(input, 12);
+        }
+    };
+    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " の読み込みに失敗しました");
+    EXPECT_FALSE(std::filesystem::exists(Output()));
+    EXPECT_TRUE(InputFree());
+}
+
+} // namespace

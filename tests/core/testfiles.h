@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under the system temp folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path Write(const std::string& name, const Bytes& bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+Bytes ReadAll(const std::filesystem::path& path);
+std::string Utf8(const std::filesystem::path& path);
+
+// size bytes of value fill with the given offsets set to a non-fill byte.
+Bytes Filled(std::size_t size, const std::vector<std::size_t>& marks, std::uint8_t fill = 0);
+
+// The trim a plain loop gives: bytes between the leading and trailing runs of
+// fill; leading only when asked.
+struct Trim {
+    std::int64_t fzero = -1; // -1: no other byte
+    std::int64_t mzero = -1;
+};
+Trim ReferenceTrim(const Bytes& bytes, std::uint8_t fill = 0);
