@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "KestruneApplication.h"
+#include "MessageBoxes.h"
+
+#include <QList>
+#include <QString>
+#include <QTest>
+
+#include <functional>
+
+// Records every box while alive instead of showing it, so nothing blocks.
+class BoxRecorder {
+public:
+    struct Box {
+        kst::ui::BoxKind kind;
+        QString text;
+    };
+
+    BoxRecorder();
+    ~BoxRecorder();
+    BoxRecorder(const BoxRecorder&) = delete;
+    BoxRecorder& operator=(const BoxRecorder&) = delete;
+
+    QList<Box> boxes;
+    // Runs for each box after it has been recorded.
+    std::function<void(const Box&)> onBox;
+};
+
+// Outside a recorder a box is reported as a warning and never shown.
+void InstallUnexpectedBoxGuard();
+
+// The application object under test, so notify() is the product's.
+#define KESTRUNE_GUI_TEST_MAIN(TestObject)                                                         \
+    int main(int argc, char** argv) {                                                              \
+        KestruneApplication application(argc, argv);                                               \
+        InstallUnexpectedBoxGuard();                                                               \
+        TestObject test;                                                                           \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
