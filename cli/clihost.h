@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "jobhost.h"
+#include "options.h"
+#include "progressbar.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace kst::cli {
+
+// Thrown from a yield of the measurement once a stop was asked for: nothing
+// is written yet, so the job simply ends there.
+struct StopDuringMeasure {};
+
+// The window's controls as the command line sets them: Label1 is the file in
+// hand, the options the rest. Log lines, non-empty panels and notices go to
+// the log stream, one line each; the gauge goes to the progress bar.
+class CliHost : public JobHost {
+public:
+    CliHost(const CliOptions& options, std::ostream& log, ProgressBar& bar)
+        : options_(options), log_(log), bar_(bar) {}
+
+    void SetFile(std::string path) { file_ = std::move(path); }
+    void WriteLine(std::string_view line);
+
+    std::string ReadText(TextControl control) override;
+    bool IsChecked(CheckControl control) override;
+    int RadioIndex() override { return options_.outDir ? 1 : 0; }
+
+    bool AbortFlag() override;
+    void ClearAbortFlag() override {}
+
+    void ClearLog() override {}
+    void AppendLog(std::string_view line) override { WriteLine(line); }
+    void SetPanel(int index, std::string_view text) override;
+    void SetGauge(int percent) override { bar_.Show(percent); }
+    void ShowAbortButton(bool copying) override { copying_ = copying; }
+    void Inform(std::string_view text) override { WriteLine(text); }
+    void Yield() override;
+
+private:
+    const CliOptions& options_;
+    std::ostream& log_;
+    ProgressBar& bar_;
+    std::string file_;
+    bool copying_ = false;
+};
+
+} // namespace kst::cli

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: MIT
+#include "clihost.h"
+#include "joberror.h"
+#include "messages.h"
+#include "options.h"
+#include "report.h"
+#include "stoprequest.h"
+#include "trimjob.h"
+
+#include <exception>
+#include <iostream>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
+
+namespace {
+
+using namespace kst::cli;
+
+FileReport TrimOne(CliHost& host, const CliOptions& options, const std::string& file) {
+    FileReport report;
+    report.path = file;
+    host.SetFile(file);
+    try {
+        const kst::JobResult result =
+            kst::RunTrimJob(host, kst::JobOptions{options.fill, options.chunkUnit});
+        report.status = StatusOf(result.ending);
+        report.result = result;
+        if (result.ending == kst::JobEnding::NoOutputFolder) {
+            report.error = kst::msg::kSpecifyFolder;
+        }
+    } catch (const StopDuringMeasure&) {
+        host.WriteLine(kst::msg::kAborted);
+        report.status = FileStatus::Aborted;
+    } catch (const std::exception& e) {
+        host.WriteLine(e.what());
+        report.status = FileStatus::Failed;
+        report.error = e.what();
+    }
+    return report;
+}
+
+int ExitStatus(bool anyFailed) {
+    if (const int signal = StopSignal(); signal != 0) {
+        return 128 + signal;
+    }
+    return anyFailed ? kExitFailed : kExitOk;
+}
+
+int TrimAll(const CliOptions& options) {
+    ProgressBar bar(std::cerr, options.progress && StderrIsTerminal());
+    CliHost host(options, std::cerr, bar);
+    bool anyFailed = false;
+    for (const std::string& file : options.files) {
+        if (StopSignal() != 0) {
+            break;
+        }
+        const FileReport report = TrimOne(host, options, file);
+        bar.Erase();
+        anyFailed = anyFailed || report.status == FileStatus::Failed;
+        if (options.json) {
+            std::cout << ReportJson(report) << '\n' << std::flush;
+        }
+    }
+    return ExitStatus(anyFailed);
+}
+
+#ifdef _WIN32
+// The job takes UTF-8 paths; the narrow argv would be in the ANSI code page.
+std::vector<std::string> Utf8Arguments() {
+    int argc = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) {
+        const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
+        args.push_back(std::move(arg));
+    }
+    ::LocalFree(wide);
+    ::SetConsoleOutputCP(CP_UTF8);
+    return args;
+}
+#endif
+
+} // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    const std::vector<std::string> args = Utf8Arguments();
+    std::vector<const char*> pointers;
+    for (const std::string& arg : args) {
+        pointers.push_back(arg.c_str());
+    }
+    const CommandLine commandLine =
+        ParseCommandLine(static_cast<int>(pointers.size()), pointers.data(), std::cout, std::cerr);
+#else
+    const CommandLine commandLine = ParseCommandLine(argc, argv, std::cout, std::cerr);
+#endif
+    if (!commandLine.options) {
+        return commandLine.exitStatus;
+    }
+    InstallStopHandlers();
+    return TrimAll(*commandLine.options);
+}

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+#include "report.h"
+
+#include <nlohmann/json.hpp>
+
+namespace kst::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+const char* StatusText(FileStatus status) {
+    switch (status) {
+    case FileStatus::Trimmed:
+        return "trimmed";
+    case FileStatus::NothingToTrim:
+        return "nothing_to_trim";
+    case FileStatus::Measured:
+        return "measured";
+    case FileStatus::Aborted:
+        return "aborted";
+    case FileStatus::Failed:
+        return "failed";
+    }
+    return "failed";
+}
+
+bool Measured(JobEnding ending) {
+    return ending != JobEnding::NoOutputFolder;
+}
+
+bool OutSizeShown(JobEnding ending) {
+    return ending == JobEnding::MeasureOnly || ending == JobEnding::Finished ||
+           ending == JobEnding::Aborted;
+}
+
+bool OutputLeft(JobEnding ending) {
+    return ending == JobEnding::Finished || ending == JobEnding::Aborted;
+}
+
+// A figure of the result, or null where the job did not get that far.
+Json Figure(const std::optional<JobResult>& r, bool (*reached)(JobEnding),
+            std::int64_t JobResult::*field) {
+    return r && reached(r->ending) ? Json((*r).*field) : Json(nullptr);
+}
+
+} // namespace
+
+FileStatus StatusOf(JobEnding ending) {
+    switch (ending) {
+    case JobEnding::NoOutputFolder:
+        return FileStatus::Failed;
+    case JobEnding::NothingToTrim:
+        return FileStatus::NothingToTrim;
+    case JobEnding::MeasureOnly:
+        return FileStatus::Measured;
+    case JobEnding::Finished:
+        return FileStatus::Trimmed;
+    case JobEnding::Aborted:
+        return FileStatus::Aborted;
+    }
+    return FileStatus::Failed;
+}
+
+std::string ReportJson(const FileReport& report) {
+    const std::optional<JobResult>& r = report.result;
+    Json json;
+    json["path"] = report.path;
+    json["size"] = Figure(r, Measured, &JobResult::insize);
+    json["front"] = Figure(r, Measured, &JobResult::fzero);
+    json["tail"] = Figure(r, Measured, &JobResult::mzero);
+    json["out_size"] = Figure(r, OutSizeShown, &JobResult::outsize);
+    if (r && OutputLeft(r->ending)) {
+        const std::u8string output = r->output.u8string();
+        json["output"] = std::string(output.begin(), output.end());
+    } else {
+        json["output"] = nullptr;
+    }
+    json["status"] = StatusText(report.status);
+    if (report.status == FileStatus::Failed) {
+        json["error"] = report.error;
+    }
+    // Paths need not be UTF-8; invalid bytes become U+FFFD so the line stays JSON.
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+} // namespace kst::cli

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "trimjob.h"
+
+#include <optional>
+#include <string>
+
+namespace kst::cli {
+
+enum class FileStatus {
+    Trimmed,       // complete copy written
+    NothingToTrim, // no run to remove; nothing written
+    Measured,      // --measure-only; nothing written
+    Aborted,       // stopped by a signal; a copy already begun is kept
+    Failed,        // the job's failure message in error; no copy left
+};
+
+struct FileReport {
+    std::string path;
+    FileStatus status = FileStatus::Failed;
+    std::optional<JobResult> result; // absent when the job did not return
+    std::string error;
+};
+
+// One JSON object on one line: path, size, front, tail, out_size, output,
+// status, and error for a failure. Figures the job did not reach are null;
+// output names the file this run left on disk, or is null.
+std::string ReportJson(const FileReport& report);
+
+FileStatus StatusOf(JobEnding ending);
+
+} // namespace kst::cli

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct CliRun {
+    int status = -1; // exit status, or 128 + the signal that ended it
+    std::string out;
+    std::string err;
+    std::vector<std::string> ErrLines() const;
+};
+
+struct CliSetup {
+    std::filesystem::path cwd; // empty: the test's own
+    // RLIMIT_FSIZE for the child (SIGXFSZ ignored), so writes fall short.
+    std::int64_t fileSizeLimit = -1;
+    // stderr on a pseudo-terminal instead of a pipe.
+    bool stderrTerminal = false;
+    // Sees each stderr line as it arrives; returns a signal to send, or 0.
+    std::function<int(const std::string&)> onErrLine;
+};
+
+// Runs the built kestrune-cli with args and waits for it (60 s at most).
+CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup = {});

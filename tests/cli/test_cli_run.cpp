@@ -1,0 +1,252 @@
+// SPDX-License-Identifier: MIT
+#include "clitest.h"
+
+#include <regex>
+
+namespace {
+
+using nlohmann::json;
+
+TEST_F(CliTest, TrimsEveryFileAndGoesOnPastAFailure) {
+    const Bytes tail = Filled(50, {3, 20});
+    const Bytes both = Filled(60, {10, 40});
+    dir.Write("tail.bin", tail);
+    dir.Write("both.bin", both);
+    const CliRun run = Run({"--leading", "tail.bin", "gone.bin", "both.bin"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(ReadAll(At("tail(KST).bin")), Kept(tail, 3, 29));
+    EXPECT_EQ(ReadAll(At("both(KST).bin")), Kept(both, 10, 19));
+    EXPECT_FALSE(Exists("gone(KST).bin"));
+    EXPECT_TRUE(HasLine(run, "ファイル gone.bin は開けません"));
+    const auto lines = run.ErrLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "終わり"), 2);
+}
+
+TEST_F(CliTest, LogsTheWindowsLinesAndFigures) {
+    dir.Write("disk.img", Filled(2500, {0, 1299}));
+    const CliRun run = Run({"disk.img"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.ErrLines(),
+              (std::vector<std::string>{"disk.imgのサイズは 2500", "末尾0データサイズの検出中",
+                                        "Tail 0=1,200", "Out Size=1,300",
+                                        "0データ削除ファイル作成中", "終わり"}));
+    EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliTest, JsonReportsEachFileInOrder) {
+    dir.Write("trim.bin", Filled(40, {5, 9}));
+    dir.Write("flat.bin", Filled(8, {0, 7}));
+    dir.Write("zero.bin", Filled(8, {}));
+    const CliRun run = Run({"--json", "trim.bin", "flat.bin", "zero.bin", "gone.bin"});
+    EXPECT_EQ(run.status, 1);
+    const std::vector<json> expected{
+        {{"path", "trim.bin"},
+         {"size", 40},
+         {"front", 0},
+         {"tail", 30},
+         {"out_size", 10},
+         {"output", "trim(KST).bin"},
+         {"status", "trimmed"}},
+        {{"path", "flat.bin"},
+         {"size", 8},
+         {"front", 0},
+         {"tail", 0},
+         {"out_size", nullptr},
+         {"output", nullptr},
+         {"status", "nothing_to_trim"}},
+        {{"path", "zero.bin"},
+         {"size", 8},
+         {"front", 0},
+         {"tail", -1},
+         {"out_size", nullptr},
+         {"output", nullptr},
+         {"status", "nothing_to_trim"}},
+        {{"path", "gone.bin"},
+         {"size", nullptr},
+         {"front", nullptr},
+         {"tail", nullptr},
+         {"out_size", nullptr},
+         {"output", nullptr},
+         {"status", "failed"},
+         {"error", "ファイル gone.bin は開けません"}},
+    };
+    EXPECT_EQ(JsonLines(run.out), expected);
+    EXPECT_TRUE(Exists("trim(KST).bin"));
+    EXPECT_FALSE(Exists("flat(KST).bin"));
+}
+
+TEST_F(CliTest, MeasureOnlyReportsAndWritesNothing) {
+    dir.Write("m.bin", Filled(30, {4, 25}));
+    const CliRun run = Run({"--json", "--measure-only", "--leading", "m.bin"});
+    EXPECT_EQ(run.status, 0);
+    const json expected{{"path", "m.bin"}, {"size", 30},        {"front", 4},          {"tail", 4},
+                        {"out_size", 22},  {"output", nullptr}, {"status", "measured"}};
+    EXPECT_EQ(JsonLines(run.out), std::vector<json>{expected});
+    EXPECT_TRUE(HasLine(run, "Out Size=22"));
+    EXPECT_FALSE(Exists("m(KST).bin"));
+}
+
+struct FillRow {
+    const char* name;
+    std::vector<std::string> args;
+    std::uint8_t dataFill;
+    std::uint8_t trimmedFill; // the byte the run should trim
+};
+void PrintTo(const FillRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliFillTest : public CliTest, public testing::WithParamInterface<FillRow> {};
+
+TEST_P(CliFillTest, TrimsRunsOfTheChosenByte) {
+    const FillRow& row = GetParam();
+    const Bytes bytes = Filled(64, {7, 50}, row.dataFill);
+    dir.Write("rom.bin", bytes);
+    std::vector<std::string> args = row.args;
+    args.insert(args.end(), {"--leading", "--json", "rom.bin"});
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.status, 0);
+    const Trim trim = ReferenceTrim(bytes, row.trimmedFill);
+    const auto lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["front"], trim.fzero);
+    EXPECT_EQ(lines[0]["tail"], trim.mzero);
+    if (trim.fzero > 0 || trim.mzero > 0) {
+        EXPECT_EQ(ReadAll(At("rom(KST).bin")), Kept(bytes, trim.fzero, trim.mzero));
+    } else {
+        EXPECT_EQ(lines[0]["status"], "nothing_to_trim");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fill, CliFillTest,
+    testing::Values(FillRow{"Default", {}, 0x00, 0x00},
+                    FillRow{"ZeroNamed", {"--fill", "0x00"}, 0x00, 0x00},
+                    FillRow{"Erased", {"--fill", "0xFF"}, 0xFF, 0xFF},
+                    FillRow{"ErasedLowerCase", {"-f", "0xff"}, 0xFF, 0xFF},
+                    FillRow{"DefaultKeepsErasedPadding", {}, 0xFF, 0x00},
+                    FillRow{"ErasedKeepsZeroPadding", {"--fill", "0xFF"}, 0x00, 0xFF}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct OutDirRow {
+    const char* name;
+    std::string outDir;
+    std::string output; // as the job names it
+};
+void PrintTo(const OutDirRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliOutDirTest : public CliTest, public testing::WithParamInterface<OutDirRow> {};
+
+TEST_P(CliOutDirTest, WritesIntoTheFolder) {
+    const Bytes bytes = Filled(20, {2, 9});
+    dir.Write("d.bin", bytes);
+    std::filesystem::create_directory(At("out"));
+    const CliRun run = Run({"--json", "--out-dir", GetParam().outDir, "d.bin"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadAll(At("out/d(KST).bin")), Kept(bytes, 0, 10));
+    EXPECT_FALSE(Exists("d(KST).bin"));
+    const auto lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["output"], GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(OutDir, CliOutDirTest,
+                         testing::Values(OutDirRow{"Plain", "out", "out/d(KST).bin"},
+                                         OutDirRow{"TrailingSeparator", "out/", "out//d(KST).bin"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, PadLeadsTheKeptBytesWithZeros) {
+    const Bytes bytes = Filled(30, {5, 20});
+    dir.Write("p.bin", bytes);
+    const CliRun run = Run({"--leading", "--pad", "0x10", "p.bin"});
+    EXPECT_EQ(run.status, 0);
+    Bytes expected(16, 0);
+    const Bytes kept = Kept(bytes, 5, 9);
+    expected.insert(expected.end(), kept.begin(), kept.end());
+    EXPECT_EQ(ReadAll(At("p(KST).bin")), expected);
+    EXPECT_TRUE(HasLine(run, "先頭0出力=16"));
+}
+
+TEST_F(CliTest, RefusesAnOutputThatIsTheInput) {
+    const Bytes bytes = Filled(20, {1});
+    dir.Write("s.bin", bytes);
+    std::filesystem::create_symlink("s.bin", At("s(KST).bin"));
+    const CliRun run = Run({"--json", "s.bin"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(ReadAll(At("s.bin")), bytes);
+    const auto lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["status"], "failed");
+    EXPECT_EQ(lines[0]["error"], "ファイル s(KST).bin を作成できません");
+}
+
+TEST_F(CliTest, ShortWriteFailsAndRemovesTheIncompleteOutput) {
+    dir.Write("big.bin", Filled(5000, {0, 2999}));
+    const Bytes small = Filled(100, {0, 49});
+    dir.Write("small.bin", small);
+    CliSetup setup;
+    setup.fileSizeLimit = 1000;
+    const CliRun run = Run({"--json", "big.bin", "small.bin"}, setup);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(HasLine(run, "ファイル big(KST).bin への書き込みに失敗しました"));
+    EXPECT_FALSE(Exists("big(KST).bin"));
+    EXPECT_EQ(ReadAll(At("small(KST).bin")), Kept(small, 0, 50));
+    const auto lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["status"], "failed");
+    EXPECT_EQ(lines[0]["output"], nullptr);
+    EXPECT_EQ(lines[1]["status"], "trimmed");
+}
+
+// The percentages a terminal was shown, in order.
+std::vector<int> BarValues(const std::string& text) {
+    static const std::regex percent(R"(\] +(\d+)%)");
+    std::vector<int> values;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), percent);
+         it != std::sregex_iterator(); ++it) {
+        values.push_back(std::stoi((*it)[1]));
+    }
+    return values;
+}
+
+struct ProgressRow {
+    const char* name;
+    std::string chunk;
+    std::vector<int> bar; // trailing scan of 100 bytes, 10-byte units
+};
+void PrintTo(const ProgressRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliProgressTest : public CliTest, public testing::WithParamInterface<ProgressRow> {};
+
+TEST_P(CliProgressTest, TerminalShowsTheGaugeOfEachChunk) {
+    dir.Write("g.bin", Filled(100, {0}));
+    CliSetup setup;
+    setup.stderrTerminal = true;
+    const CliRun run = Run({"--progress", "--measure-only", "--chunk-unit", "10", "--chunk",
+                            GetParam().chunk, "g.bin"},
+                           setup);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(BarValues(run.err), GetParam().bar);
+    EXPECT_NE(run.err.find("Out Size=1"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Progress, CliProgressTest,
+    testing::Values(ProgressRow{"OneUnit", "1", {100, 90, 81, 72, 63, 54, 45, 36, 27, 18, 9}},
+                    ProgressRow{"FiveUnitsInHex", "0x5", {100, 66, 33}},
+                    ProgressRow{"WholeFileInOne", "$b", {100}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, ProgressDrawsNothingWithoutATerminal) {
+    dir.Write("g.bin", Filled(100, {0}));
+    const CliRun run = Run({"--progress", "--chunk-unit", "10", "g.bin"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);
+    EXPECT_EQ(run.err.find('%'), std::string::npos);
+}
+
+} // namespace

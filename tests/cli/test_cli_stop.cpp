@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#include "clitest.h"
+
+#include <csignal>
+
+namespace {
+
+using nlohmann::json;
+
+// One-byte chunks over a megabyte: each phase takes far longer than a signal
+// takes to arrive, so the stop lands inside the phase it is aimed at.
+constexpr std::size_t kSize = 1000000;
+
+struct StopRow {
+    const char* name;
+    int signal;
+    bool leading;          // with a file of zeros: the stop lands in the leading scan
+    const char* stopAfter; // the log line after which the signal is sent
+};
+void PrintTo(const StopRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliStopTest : public CliTest, public testing::WithParamInterface<StopRow> {
+protected:
+    CliRun RunAndStop(const std::vector<std::string>& files) {
+        std::vector<std::string> args{"--json", "--chunk-unit", "1"};
+        if (GetParam().leading) {
+            args.push_back("--leading");
+        }
+        args.insert(args.end(), files.begin(), files.end());
+        CliSetup setup;
+        setup.onErrLine = [this](const std::string& line) {
+            return line == GetParam().stopAfter ? GetParam().signal : 0;
+        };
+        return Run(args, setup);
+    }
+};
+
+TEST_P(CliStopTest, EndsTheRunWithTheSignalsStatus) {
+    const StopRow& row = GetParam();
+    const Bytes bytes = row.leading ? Filled(kSize, {}) : Filled(kSize, {0, kSize - 11});
+    dir.Write("long.bin", bytes);
+    dir.Write("next.bin", Filled(20, {0}));
+    const CliRun run = RunAndStop({"long.bin", "next.bin"});
+
+    EXPECT_EQ(run.status, 128 + row.signal);
+    ASSERT_FALSE(run.ErrLines().empty());
+    EXPECT_EQ(run.ErrLines().back(), "中断しました");
+    EXPECT_FALSE(Exists("next(KST).bin")) << "no file is started after a stop";
+    const auto lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["status"], "aborted");
+    if (row.leading) {
+        EXPECT_EQ(lines[0]["output"], nullptr);
+        EXPECT_FALSE(Exists("long(KST).bin"));
+        return;
+    }
+    // The copy keeps what it wrote: a prefix of the kept bytes, short of all.
+    EXPECT_EQ(lines[0]["output"], "long(KST).bin");
+    const Bytes partial = ReadAll(At("long(KST).bin"));
+    EXPECT_LT(partial.size(), kSize - 10);
+    EXPECT_TRUE(std::equal(partial.begin(), partial.end(), bytes.begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stop, CliStopTest,
+    testing::Values(StopRow{"InterruptDuringCopy", SIGINT, false, "0データ削除ファイル作成中"},
+                    StopRow{"TerminateDuringCopy", SIGTERM, false, "0データ削除ファイル作成中"},
+                    StopRow{"InterruptDuringMeasure", SIGINT, true, "先頭0データサイズの検出中"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
