@@ -69,6 +69,15 @@ int TrimAll(const CliOptions& options) {
     return ExitStatus(anyFailed);
 }
 
+int Run(int argc, const char* const* argv) {
+    const CommandLine commandLine = ParseCommandLine(argc, argv, std::cout, std::cerr);
+    if (!commandLine.options) {
+        return commandLine.exitStatus;
+    }
+    InstallStopHandlers();
+    return TrimAll(*commandLine.options);
+}
+
 #ifdef _WIN32
 // The job takes UTF-8 paths; the narrow argv would be in the ANSI code page.
 std::vector<std::string> Utf8Arguments() {
@@ -82,28 +91,24 @@ std::vector<std::string> Utf8Arguments() {
         args.push_back(std::move(arg));
     }
     ::LocalFree(wide);
-    ::SetConsoleOutputCP(CP_UTF8);
     return args;
 }
 #endif
 
 } // namespace
 
-int main(int argc, char** argv) {
 #ifdef _WIN32
+int main() {
+    ::SetConsoleOutputCP(CP_UTF8);
     const std::vector<std::string> args = Utf8Arguments();
     std::vector<const char*> pointers;
     for (const std::string& arg : args) {
         pointers.push_back(arg.c_str());
     }
-    const CommandLine commandLine =
-        ParseCommandLine(static_cast<int>(pointers.size()), pointers.data(), std::cout, std::cerr);
-#else
-    const CommandLine commandLine = ParseCommandLine(argc, argv, std::cout, std::cerr);
-#endif
-    if (!commandLine.options) {
-        return commandLine.exitStatus;
-    }
-    InstallStopHandlers();
-    return TrimAll(*commandLine.options);
+    return Run(static_cast<int>(pointers.size()), pointers.data());
 }
+#else
+int main(int argc, char** argv) {
+    return Run(argc, argv);
+}
+#endif
