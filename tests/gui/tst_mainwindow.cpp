@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "GuiTestSupport.h"
 
+#include "FolderBrowser.h"
 #include "Gauge.h"
 #include "RadioGroup.h"
 #include "StatusBar.h"
@@ -20,6 +21,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
@@ -88,7 +91,10 @@ private slots:
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }
-    void cleanup() { form_.reset(); }
+    void cleanup() {
+        FolderBrowser::openedHook = nullptr;
+        form_.reset();
+    }
 
     void controlTable_data() {
         QTest::addColumn<QString>("name");
@@ -291,6 +297,28 @@ private slots:
         QVERIFY(form_->Edit1->isEnabled());
         QVERIFY(!form_->Edit2->isEnabled());
         QVERIFY(form_->Button2->isEnabled());
+    }
+
+    void browse_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("cancelled keeps Edit1") << false;
+        QTest::newRow("confirmed fills Edit1, selection unchanged") << true;
+    }
+    void browse() {
+        QFETCH(bool, confirm);
+        const QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        form_->Edit1->setText("/keep");
+        FolderBrowser::openedHook = [&folder, confirm](FolderBrowser& browser) {
+            QTimer::singleShot(0, &browser, [&folder, confirm, &browser] {
+                browser.SetSelection(QDir::toNativeSeparators(folder.path()));
+                confirm ? browser.accept() : browser.reject();
+            });
+        };
+        QTest::mouseClick(form_->Button2, Qt::LeftButton);
+        QCOMPARE(form_->Edit1->text(),
+                 confirm ? QDir::toNativeSeparators(folder.path()) : QString("/keep"));
+        QCOMPARE(form_->RadioIndex(), 0);
     }
 
     void drop_data() {
