@@ -11,6 +11,8 @@
 KestruneApplication::KestruneApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Kestrune"));
     setApplicationDisplayName(QStringLiteral("Kestrune"));
+    // Ties the window to its menu entry and icon on desktops that ask.
+    setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
     setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.png")));
     // The window's pixel layout is drawn for classic Windows control metrics;
     // with wider indicators some captions would be cut off.
