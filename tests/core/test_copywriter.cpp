@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "jobfixture.h"
 
-#include <csignal>
 #include <random>
+#ifndef _WIN32
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -194,6 +196,11 @@ TEST_F(JobTest, AbortAtEveryChunk) {
 TEST_F(JobTest, OutputThatIsTheInputIsRefused) {
     const Bytes bytes = Filled(25, {0, 5});
     for (const bool hard : {false, true}) {
+#ifdef _WIN32
+        if (!hard) {
+            continue; // symbolic links need a privilege on Windows
+        }
+#endif
         std::filesystem::remove_all(dir.Path());
         std::filesystem::create_directories(dir.Path());
         Drop("in.bin", bytes);
@@ -216,6 +223,7 @@ TEST_F(JobTest, OutputHeldElsewhereIsNotTouched) {
     kst::InputFile holder;
     ASSERT_TRUE(holder.Open(Output()));
     EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " を作成できません");
+    holder.Close(); // on Windows nobody else can read it while held
     EXPECT_EQ(ReadAll(Output()), old);
 }
 
@@ -240,6 +248,9 @@ TEST_F(JobTest, BadPadTextLeavesExistingOutputAlone) {
     }
 }
 
+#ifndef _WIN32
+// On Windows the held input cannot be resized (tests/win32 checks that), nor
+// is there a file-size limit or a full device to stop a write.
 TEST_F(JobTest, InputShrinkingDuringCopyRemovesTheOutput) {
     Drop("in.bin", Filled(45, {0, 40}));
     host.onYield = [this](int) {
@@ -301,6 +312,7 @@ TEST_F(JobTest, FullDeviceFailsWithoutRemovingIt) {
     EXPECT_TRUE(std::filesystem::is_symlink(Output()));
     EXPECT_TRUE(std::filesystem::exists("/dev/full"));
 }
+#endif
 
 // Random files, chunk sizes and options against the plain reference trim.
 TEST_F(JobTest, RandomFilesMatchReferenceTrim) {

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "jobfixture.h"
 
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -89,7 +91,9 @@ TEST_F(JobTest, NothingDroppedFailsToOpen) {
     EXPECT_EQ(Steps(), Lines{"clear"});
 }
 
-// Inputs that are no regular file fail at once instead of hanging.
+#ifndef _WIN32
+// Inputs that are no regular file fail at once instead of hanging (the
+// Windows kinds are in tests/win32).
 TEST_F(JobTest, NonRegularInputsFailToOpen) {
     const std::string fifo = Utf8(dir.Path() / "fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -106,6 +110,7 @@ TEST_F(JobTest, NonRegularInputsFailToOpen) {
     }
     ::close(fd);
 }
+#endif
 
 TEST_F(JobTest, InputHeldByAnotherJobFailsToOpen) {
     Drop("held.bin", Filled(25, {3}));
@@ -180,6 +185,8 @@ TEST_F(JobTest, ChunkSizeChangedDuringScanIsIgnored) {
     EXPECT_EQ(host.gauge, (std::vector<int>{100, 90, 80, 70, 60, 50, 40, 30, 20, 10}));
 }
 
+#ifndef _WIN32
+// The held input cannot be resized on Windows.
 TEST_F(JobTest, InputShrinkingDuringScanFailsCleanly) {
     Drop("in.bin", Filled(45, {0}));
     host.onYield = [this](int n) {
@@ -191,5 +198,6 @@ TEST_F(JobTest, InputShrinkingDuringScanFailsCleanly) {
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_TRUE(InputFree());
 }
+#endif
 
 } // namespace
