@@ -101,18 +101,10 @@ QComboBox* MakeChunkSizeBox(QWidget* parent) {
     return combo;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const QRect& geometry, const QString& text) {
-    return Place(new QLineEdit(text, parent), name, geometry);
-}
-
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QRect& geometry,
-                        const QString& text) {
-    return Place(new QCheckBox(text, parent), name, geometry);
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& geometry,
-                        const QString& text) {
-    return Place(new QPushButton(text, parent), name, geometry);
+// A button, check box or one-line edit with its text.
+template <typename Widget>
+Widget* Make(QWidget* parent, const char* name, const QRect& geometry, const QString& text) {
+    return Place(new Widget(text, parent), name, geometry);
 }
 
 // Files dropped anywhere on the window go to the window, as with a shell
@@ -181,26 +173,26 @@ void TForm1::CreateControls() {
     Label3 = MakeFittedLabel(this, "Label3", QStringLiteral("Ver 0.20  Kestrune project"),
                              QPoint(168, 304));
     Label4 = MakeFittedLabel(this, "Label4", QStringLiteral("バッファ(MB)"), QPoint(160, 144));
-    Button1 = MakeButton(this, "Button1", QRect(296, 8, 75, 25), QStringLiteral("実行"));
+    Button1 = Make<QPushButton>(this, "Button1", QRect(296, 8, 75, 25), QStringLiteral("実行"));
     Memo1 = MakeLog(this);
     RadioGroup1 = new TRadioGroup(
         QStringLiteral("RadioGroup1"), QStringLiteral("出力先"),
         {QStringLiteral("読み込みファイルと同じ"), QStringLiteral("指定する")}, this);
     RadioGroup1->setGeometry(8, 40, 361, 73);
     RadioGroup1->SetItemIndex(0);
-    Button2 = MakeButton(this, "Button2", QRect(280, 80, 75, 25), QStringLiteral("参照"));
-    Edit1 = MakeEdit(this, "Edit1", QRect(88, 80, 185, 20), QString());
+    Button2 = Make<QPushButton>(this, "Button2", QRect(280, 80, 75, 25), QStringLiteral("参照"));
+    Edit1 = Make<QLineEdit>(this, "Edit1", QRect(88, 80, 185, 20), QString());
     StatusBar1 = Place(new TStatusBar(this), "StatusBar1", QRect(0, 326, 379, 23));
-    CheckBox1 = MakeCheckBox(this, "CheckBox1", QRect(8, 120, 153, 17),
-                             QStringLiteral("先頭の0データも削除する"));
-    Edit2 = MakeEdit(this, "Edit2", QRect(256, 120, 49, 20), QStringLiteral("0"));
+    CheckBox1 = Make<QCheckBox>(this, "CheckBox1", QRect(8, 120, 153, 17),
+                                QStringLiteral("先頭の0データも削除する"));
+    Edit2 = Make<QLineEdit>(this, "Edit2", QRect(256, 120, 49, 20), QStringLiteral("0"));
     Edit2->setEnabled(false);
     CheckBox2 =
-        MakeCheckBox(this, "CheckBox2", QRect(176, 120, 73, 17), QStringLiteral("先頭0出力"));
+        Make<QCheckBox>(this, "CheckBox2", QRect(176, 120, 73, 17), QStringLiteral("先頭0出力"));
     CheckBox2->setEnabled(false);
-    CheckBox3 =
-        MakeCheckBox(this, "CheckBox3", QRect(8, 144, 121, 17), QStringLiteral("ゼロだけを調べる"));
-    Button3 = MakeButton(this, "Button3", QRect(296, 8, 73, 25), QStringLiteral("中断"));
+    CheckBox3 = Make<QCheckBox>(this, "CheckBox3", QRect(8, 144, 121, 17),
+                                QStringLiteral("ゼロだけを調べる"));
+    Button3 = Make<QPushButton>(this, "Button3", QRect(296, 8, 73, 25), QStringLiteral("中断"));
     Button3->hide();
     ComboBox1 = MakeChunkSizeBox(this);
     FolderDialog1 = new TFolderDialog(this);

@@ -6,7 +6,6 @@
 #include "Unit1.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,42 +20,21 @@
 
 namespace {
 
-using kst::ui::BoxKind;
-
-// A file of `size` bytes: non-zero bytes first, then `trailingZeros` zero bytes.
-void WriteInput(const QString& path, qint64 size, qint64 trailingZeros) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    constexpr qint64 kBlock = 1 << 20;
-    const QByteArray data(kBlock, '\x5a');
-    const QByteArray zeros(kBlock, '\0');
-    for (qint64 at = 0; at < size;) {
-        const qint64 dataLeft = size - trailingZeros - at;
-        const QByteArray& source = dataLeft > 0 ? data : zeros;
-        const qint64 n = std::min(kBlock, dataLeft > 0 ? dataLeft : size - at);
-        QCOMPARE(file.write(source.constData(), n), n);
-        at += n;
-    }
-}
-
-void Drop(TForm1& form, const QString& path) {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    QVERIFY(form.FormDropFiles(data));
-}
-
-QStringList PanelTexts(const TForm1& form) {
-    QStringList texts;
-    for (int index = 0; index < TStatusBar::kPanelCount; ++index) {
-        texts.append(form.StatusBar1->PanelText(index));
-    }
-    return texts;
-}
-
 // Runs `action` once, at the first yield of the job about to start.
 void DuringJob(std::function<void()> action) {
     QTimer::singleShot(0, qApp, std::move(action));
 }
+
+// Throws from its handler when it receives a posted User event.
+class FailingReceiver : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User) {
+            throw std::runtime_error("nested failure");
+        }
+        return QObject::event(event);
+    }
+};
 
 } // namespace
 
@@ -68,14 +46,29 @@ private:
     std::unique_ptr<BoxRecorder> recorder_;
     std::unique_ptr<QTemporaryDir> dir_;
 
-    QString Path(const QString& name) const { return dir_->filePath(name); }
+    QString Path(const QString& name) const {
+        return QDir::toNativeSeparators(dir_->filePath(name));
+    }
 
     void Execute() { QTest::mouseClick(form_->Button1, Qt::LeftButton); }
+
+    // Drops a file of non-zero bytes followed by `trailingZeros` zero bytes.
+    void DropInput(const QString& name, qint64 size, qint64 trailingZeros) {
+        QFile file(Path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray data(1 << 20, '\x5a');
+        for (qint64 left = size - trailingZeros; left > 0; left -= data.size()) {
+            file.write(data.constData(), std::min<qint64>(left, data.size()));
+        }
+        QVERIFY(file.resize(size)); // the tail reads as zeros
+        QMimeData drop;
+        drop.setUrls({QUrl::fromLocalFile(file.fileName())});
+        QVERIFY(form_->FormDropFiles(drop));
+    }
 
     void ExpectIdle() {
         QVERIFY(!form_->JobRunning());
         QVERIFY(form_->Button1->isVisible());
-        QVERIFY(form_->Button1->isEnabled());
         QVERIFY(!form_->Button3->isVisible());
     }
 
@@ -98,71 +91,49 @@ private slots:
         form_->Memo1->setPlainText("old log");
         Execute();
         QCOMPARE(recorder_->boxes.size(), 1);
-        QCOMPARE(recorder_->boxes[0].kind, BoxKind::Failure);
+        QCOMPARE(recorder_->boxes[0].kind, kst::ui::BoxKind::Failure);
         QCOMPARE(recorder_->boxes[0].text, QString("ファイル  は開けません."));
         QCOMPARE(form_->Memo1->toPlainText(), QString());
         ExpectIdle();
-        // The failure left the button usable.
-        Execute();
+        Execute(); // the failure left the button usable
         QCOMPARE(recorder_->boxes.size(), 2);
     }
 
+    // During the job a drop is taken for the next job and a second Execute
+    // starts nothing inside the running one.
     void measureOnly() {
-        const QString input = Path("disk.img");
-        WriteInput(input, 2'500'000, 1'200'000);
-        Drop(*form_, input);
+        const QString input = Path("ディスク.img");
+        DropInput("ディスク.img", 2'500'000, 1'200'000);
         form_->CheckBox3->setChecked(true);
-        Execute();
-
-        QVERIFY(recorder_->boxes.isEmpty());
-        QCOMPARE(PanelTexts(*form_), QStringList({"", "Tail 0=1,200,000", "Out Size=1,300,000"}));
-        QCOMPARE(form_->Memo1->toPlainText(),
-                 QDir::toNativeSeparators(input) +
-                     "のサイズは 2500000\n末尾0データサイズの検出中\n");
-        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList({"disk.img"}));
-        ExpectIdle();
-    }
-
-    // A drop and a second Execute during a job: the drop is taken for the
-    // next job, the press starts no job inside the running one.
-    void controlsDuringJob() {
-        const QString input = Path("first.img");
-        WriteInput(input, 2'500'000, 1'200'000);
-        Drop(*form_, input);
-        form_->CheckBox3->setChecked(true);
-        bool ran = false;
-        DuringJob([this, &ran] {
-            ran = form_->JobRunning();
-            Drop(*form_, Path("second.img"));
+        bool ranDuringJob = false;
+        DuringJob([this, &ranDuringJob] {
+            ranDuringJob = form_->JobRunning();
+            QMimeData next;
+            next.setUrls({QUrl::fromLocalFile(Path("next.img"))});
+            form_->FormDropFiles(next);
             Execute();
         });
         Execute();
 
-        QVERIFY(ran);
+        QVERIFY(ranDuringJob);
         QVERIFY(recorder_->boxes.isEmpty());
-        QCOMPARE(form_->Label1->text(), QDir::toNativeSeparators(Path("second.img")));
-        QVERIFY(form_->Memo1->toPlainText().startsWith(QDir::toNativeSeparators(input)));
+        QCOMPARE(form_->StatusBar1->PanelText(0), QString());
+        QCOMPARE(form_->StatusBar1->PanelText(1), QString("Tail 0=1,200,000"));
         QCOMPARE(form_->StatusBar1->PanelText(2), QString("Out Size=1,300,000"));
+        QCOMPARE(form_->Memo1->toPlainText(),
+                 input + "のサイズは 2500000\n末尾0データサイズの検出中\n");
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList({"ディスク.img"}));
+        QCOMPARE(form_->Label1->text(), Path("next.img"));
+        ExpectIdle();
     }
 
     // A failure in a handler run from the job's yield ends that handler only.
     void failureInsideYieldLetsJobGoOn() {
-        const QString input = Path("disk.img");
-        WriteInput(input, 2'500'000, 1'200'000);
-        Drop(*form_, input);
+        DropInput("disk.img", 2'500'000, 1'200'000);
         form_->CheckBox3->setChecked(true);
-        class Failing : public QObject {
-        public:
-            bool event(QEvent* event) override {
-                if (event->type() == QEvent::User) {
-                    throw std::runtime_error("nested failure");
-                }
-                return QObject::event(event);
-            }
-        } failing;
+        FailingReceiver failing;
         QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
         Execute();
-
         QCOMPARE(recorder_->boxes.size(), 1);
         QCOMPARE(recorder_->boxes[0].text, QString("nested failure."));
         QCOMPARE(form_->StatusBar1->PanelText(2), QString("Out Size=1,300,000"));
@@ -170,9 +141,7 @@ private slots:
     }
 
     void closeDuringJobIsDeferred() {
-        const QString input = Path("disk.img");
-        WriteInput(input, 2'500'000, 1'200'000);
-        Drop(*form_, input);
+        DropInput("disk.img", 2'500'000, 1'200'000);
         form_->CheckBox3->setChecked(true);
         bool closedAtOnce = true;
         bool shownDuringJob = false;
@@ -181,29 +150,19 @@ private slots:
             shownDuringJob = form_->isVisible();
         });
         Execute();
-
         QVERIFY(!closedAtOnce);
         QVERIFY(shownDuringJob);
         QCOMPARE(form_->StatusBar1->PanelText(2), QString("Out Size=1,300,000"));
         QVERIFY(!form_->isVisible());
     }
 
-    void closeWhenIdleIsImmediate() {
-        QVERIFY(form_->close());
-        QVERIFY(!form_->isVisible());
-    }
-
     void abortDuringCopy() {
         constexpr qint64 kKept = 30'000'000;
-        const QString input = Path("big.bin");
-        WriteInput(input, kKept + 1, 1);
-        Drop(*form_, input);
-        QCOMPARE(form_->ComboBox1->currentText(), QString("1"));
+        DropInput("big.bin", kKept + 1, 1);
         int clicks = 0;
         QTimer presser;
         connect(&presser, &QTimer::timeout, this, [this, &clicks] {
-            if (form_->Button3->isVisible() && clicks == 0) {
-                ++clicks;
+            if (form_->Button3->isVisible() && clicks++ == 0) {
                 QTest::mouseClick(form_->Button3, Qt::LeftButton);
             }
         });
@@ -211,14 +170,13 @@ private slots:
         Execute();
         presser.stop();
 
-        QCOMPARE(clicks, 1);
+        QVERIFY(clicks > 0);
         QVERIFY(recorder_->boxes.isEmpty());
         QVERIFY(form_->Memo1->toPlainText().endsWith("中断しました\n"));
         ExpectIdle();
         const qint64 written = QFileInfo(Path("big(KST).bin")).size();
         QVERIFY2(written > 0 && written < kKept && written % 1'000'000 == 0,
                  qPrintable(QString::number(written)));
-        QVERIFY(form_->Gauge1->value() < 100);
     }
 };
 

@@ -12,12 +12,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -28,51 +26,25 @@
 
 namespace {
 
+// What the control shows as its text, whatever its kind.
 QString TextOf(const QWidget* widget) {
-    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-        return label->text();
-    }
-    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
-        return button->text();
-    }
-    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
-        return edit->text();
-    }
-    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
-        return combo->currentText();
-    }
-    if (const auto* group = qobject_cast<const QGroupBox*>(widget)) {
-        return group->title();
-    }
-    if (const auto* gauge = qobject_cast<const QProgressBar*>(widget)) {
-        return gauge->text();
-    }
-    if (const auto* memo = qobject_cast<const QPlainTextEdit*>(widget)) {
-        return memo->toPlainText();
-    }
-    return {};
-}
-
-// The named control that holds the focus (a combo box's inner edit counts as the box).
-QString FocusName() {
-    for (QWidget* widget = QApplication::focusWidget(); widget != nullptr;
-         widget = widget->parentWidget()) {
-        if (!widget->objectName().isEmpty() &&
-            !widget->objectName().startsWith(QLatin1String("qt_"))) {
-            return widget->objectName();
+    for (const char* property : {"currentText", "title", "plainText", "text"}) {
+        const QVariant value = widget->property(property);
+        if (value.isValid()) {
+            return value.toString();
         }
     }
     return {};
 }
 
-std::unique_ptr<QMimeData> UrlData(const QStringList& urls) {
-    auto data = std::make_unique<QMimeData>();
-    QList<QUrl> list;
-    for (const QString& url : urls) {
-        list.append(QUrl(url));
+// The named control holding the focus (a combo box's inner edit counts as the box).
+QString FocusName() {
+    QWidget* widget = QApplication::focusWidget();
+    while (widget != nullptr && (widget->objectName().isEmpty() ||
+                                 widget->objectName().startsWith(QLatin1String("qt_")))) {
+        widget = widget->parentWidget();
     }
-    data->setUrls(list);
-    return data;
+    return widget != nullptr ? widget->objectName() : QString();
 }
 
 } // namespace
@@ -83,7 +55,10 @@ class MainWindowTest : public QObject {
 private:
     std::unique_ptr<TForm1> form_;
 
-    QWidget* Control(const QString& name) const { return form_->findChild<QWidget*>(name); }
+    void Activate() {
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    }
 
 private slots:
     void init() {
@@ -97,17 +72,14 @@ private slots:
     }
 
     void controlTable_data() {
-        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QRect>("geometry"); // empty size: fitted to the text
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("visible");
         QTest::addColumn<bool>("enabled");
-
-        const auto row = [](const char* name, const char* kind, QRect geometry, const QString& text,
+        const auto row = [](const char* name, const char* kind, QRect geometry, const char* text,
                             bool visible = true, bool enabled = true) {
-            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(kind)
-                                << geometry << text << visible << enabled;
+            QTest::newRow(name) << kind << geometry << QString(text) << visible << enabled;
         };
         row("Label1", "QLabel", {8, 8, 281, 17}, "");
         row("Gauge1", "TGauge", {8, 168, 361, 17}, "0%");
@@ -127,71 +99,49 @@ private slots:
         row("ComboBox1", "QComboBox", {248, 144, 57, 20}, "1");
     }
     void controlTable() {
-        QFETCH(QString, name);
         QFETCH(QString, kind);
         QFETCH(QRect, geometry);
         QFETCH(QString, text);
         QFETCH(bool, visible);
         QFETCH(bool, enabled);
 
-        const QWidget* const widget = Control(name);
+        const auto* const widget = form_->findChild<QWidget*>(QTest::currentDataTag());
         QVERIFY(widget != nullptr);
-        QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), kind);
+        QCOMPARE(widget->metaObject()->className(), kind);
         QCOMPARE(widget->parentWidget(), form_.get());
-        if (geometry.size().isEmpty()) {
-            QCOMPARE(widget->pos(), geometry.topLeft());
-            QCOMPARE(widget->size(), widget->sizeHint());
-        } else {
-            QCOMPARE(widget->geometry(), geometry);
-        }
+        QCOMPARE(widget->pos(), geometry.topLeft());
+        QCOMPARE(widget->size(), geometry.isEmpty() ? widget->sizeHint() : geometry.size());
         QCOMPARE(TextOf(widget), text);
         QCOMPARE(widget->isVisible(), visible);
         QCOMPARE(widget->isEnabled(), enabled);
     }
 
     void initialChoices() {
-        QCOMPARE(form_->RadioGroup1->ItemIndex(), 0);
-        QCOMPARE(form_->RadioGroup1->Item(0)->text(), QString("読み込みファイルと同じ"));
+        QCOMPARE(form_->RadioIndex(), 0);
         QCOMPARE(form_->RadioGroup1->Item(1)->text(), QString("指定する"));
         // Item 1's row is level with the folder field laid over the group.
         QCOMPARE(form_->RadioGroup1->Item(1)->mapTo(form_.get(), QPoint()).y(), form_->Edit1->y());
-        QCOMPARE(form_->ComboBox1->currentIndex(), -1);
         QVERIFY(form_->ComboBox1->isEditable());
         QCOMPARE(form_->ComboBox1->count(), 3);
-        QCOMPARE(form_->ComboBox1->itemText(2), QString("10"));
-        QVERIFY(!form_->CheckBox1->isChecked());
-        QVERIFY(!form_->CheckBox2->isChecked());
-        QVERIFY(!form_->CheckBox3->isChecked());
-        QCOMPARE(form_->Gauge1->value(), 0);
-        QVERIFY(!abortflag);
+        QCOMPARE(form_->ComboBox1->currentIndex(), -1);
     }
 
     void windowFrame() {
         QCOMPARE(Form1, form_.get());
         QCOMPARE(form_->windowTitle(), QString("Kestrune"));
-        QCOMPARE(form_->size(), QSize(379, 349));
-        QCOMPARE(form_->minimumSize(), form_->maximumSize());
-        const Qt::WindowFlags flags = form_->windowFlags();
-        QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
-        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QCOMPARE(form_->minimumSize(), QSize(379, 349));
+        QCOMPARE(form_->maximumSize(), QSize(379, 349));
+        QVERIFY(form_->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!form_->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
         QVERIFY(form_->acceptDrops());
         QVERIFY(!form_->windowIcon().pixmap(32, 32).isNull());
-
-        const QFont font = form_->font();
-        QCOMPARE(font.family(), QString("ＭＳ Ｐゴシック"));
-        QCOMPARE(font.pixelSize(), 12);
+        QCOMPARE(form_->font().family(), QString("ＭＳ Ｐゴシック"));
+        QCOMPARE(form_->font().pixelSize(), 12);
         QVERIFY(QStringList({"ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP"})
-                    .contains(QFontInfo(font).family()));
-        QCOMPARE(form_->Memo1->font(), font);
-
+                    .contains(QFontInfo(form_->font()).family()));
         const QPoint centre = form_->screen()->virtualGeometry().center();
         QVERIFY((form_->frameGeometry().center() - centre).manhattanLength() <= 1);
-    }
-
-    void focusStartsOnExecute() {
-        form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        Activate();
         QCOMPARE(FocusName(), QString("Button1"));
     }
 
@@ -203,9 +153,7 @@ private slots:
         QCOMPARE(names, QStringList({"Label1", "Gauge1", "Label3", "Label4", "Button1", "Memo1",
                                      "RadioGroup1", "Button2", "Edit1", "StatusBar1", "CheckBox1",
                                      "Edit2", "CheckBox2", "CheckBox3", "Button3", "ComboBox1"}));
-        // The folder field and Browse lie over the group's frame, not in it.
         QCOMPARE(form_->childAt(form_->Edit1->geometry().center()), form_->Edit1);
-        QCOMPARE(form_->childAt(form_->Button2->geometry().center()), form_->Button2);
     }
 
     void tabOrder_data() {
@@ -225,13 +173,10 @@ private slots:
         QFETCH(bool, tickCheckBox1);
         QFETCH(int, radioItem);
         QFETCH(QStringList, walk);
-
         form_->CheckBox1->setChecked(tickCheckBox1);
         form_->RadioGroup1->SetItemIndex(radioItem);
-        form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        Activate();
         form_->Button1->setFocus(Qt::OtherFocusReason);
-
         QStringList seen;
         while (seen.size() < walk.size()) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -240,40 +185,17 @@ private slots:
         QCOMPARE(seen, walk);
     }
 
-    void arrowKeysMoveSelection() {
-        QRadioButton* const first = form_->RadioGroup1->Item(0);
-        form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-        first->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(first, Qt::Key_Down);
-        QCOMPARE(form_->RadioIndex(), 1);
-        QCOMPARE(FocusName(), QString("RadioGroup1.Item1"));
-    }
-
     // Records the order in which the interlock changes CheckBox2 and Edit2.
     void checkBox1Interlock() {
         QStringList steps;
         connect(form_->CheckBox2, &QCheckBox::toggled, this, [&steps](bool on) {
             steps.append(on ? "CheckBox2 ticked" : "CheckBox2 unticked");
         });
-        struct EnableSpy : QObject {
-            QStringList* steps;
-            bool eventFilter(QObject* watched, QEvent* event) override {
-                if (event->type() == QEvent::EnabledChange) {
-                    const bool on = static_cast<QWidget*>(watched)->isEnabled();
-                    steps->append(watched->objectName() + (on ? " enabled" : " disabled"));
-                }
-                return false;
-            }
-        } spy;
-        spy.steps = &steps;
-        form_->CheckBox2->installEventFilter(&spy);
-        form_->Edit2->installEventFilter(&spy);
-
+        form_->CheckBox2->installEventFilter(this);
+        form_->Edit2->installEventFilter(this);
+        steps_ = &steps;
         QTest::mouseClick(form_->CheckBox1, Qt::LeftButton);
         QCOMPARE(steps, QStringList({"CheckBox2 enabled", "Edit2 enabled"}));
-        QVERIFY(!form_->CheckBox2->isChecked());
-
         QTest::mouseClick(form_->CheckBox2, Qt::LeftButton);
         form_->Edit2->setText("512");
         steps.clear();
@@ -281,22 +203,12 @@ private slots:
         QTest::keyClick(form_->CheckBox1, Qt::Key_Space);
         QCOMPARE(steps,
                  QStringList({"CheckBox2 unticked", "CheckBox2 disabled", "Edit2 disabled"}));
-        QCOMPARE(form_->Edit2->text(), QString("512"));
-
         steps.clear();
         QTest::keyClick(form_->CheckBox1, Qt::Key_Space);
         QCOMPARE(steps, QStringList({"CheckBox2 enabled", "Edit2 enabled"}));
         QVERIFY(!form_->CheckBox2->isChecked());
         QCOMPARE(form_->Edit2->text(), QString("512"));
-    }
-
-    void selectingFolderItemChangesNothingElse() {
-        QRadioButton* const item = form_->RadioGroup1->Item(1);
-        QTest::mouseClick(item, Qt::LeftButton, {}, QPoint(4, item->height() / 2));
-        QCOMPARE(form_->RadioIndex(), 1);
-        QVERIFY(form_->Edit1->isEnabled());
-        QVERIFY(!form_->Edit2->isEnabled());
-        QVERIFY(form_->Button2->isEnabled());
+        steps_ = nullptr;
     }
 
     void browse_data() {
@@ -307,60 +219,55 @@ private slots:
     void browse() {
         QFETCH(bool, confirm);
         const QTemporaryDir folder;
-        QVERIFY(folder.isValid());
+        const QString path = QDir::toNativeSeparators(folder.path());
         form_->Edit1->setText("/keep");
-        FolderBrowser::openedHook = [&folder, confirm](FolderBrowser& browser) {
-            QTimer::singleShot(0, &browser, [&folder, confirm, &browser] {
-                browser.SetSelection(QDir::toNativeSeparators(folder.path()));
+        FolderBrowser::openedHook = [&path, confirm](FolderBrowser& browser) {
+            QTimer::singleShot(0, &browser, [&path, confirm, &browser] {
+                browser.SetSelection(path);
                 confirm ? browser.accept() : browser.reject();
             });
         };
         QTest::mouseClick(form_->Button2, Qt::LeftButton);
-        QCOMPARE(form_->Edit1->text(),
-                 confirm ? QDir::toNativeSeparators(folder.path()) : QString("/keep"));
+        QCOMPARE(form_->Edit1->text(), confirm ? path : QString("/keep"));
         QCOMPARE(form_->RadioIndex(), 0);
     }
 
     void drop_data() {
         QTest::addColumn<QStringList>("urls");
         QTest::addColumn<Qt::DropActions>("offered");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("label"); // "previous": refused
         const Qt::DropActions copyOrMove = Qt::CopyAction | Qt::MoveAction;
-        QTest::newRow("one file") << QStringList{"file:///tmp/in put.img"} << copyOrMove << true
+        QTest::newRow("one file") << QStringList{"file:///tmp/in put.img"} << copyOrMove
                                   << "/tmp/in put.img";
         QTest::newRow("several files take the first")
-            << QStringList{"file:///tmp/first.img", "file:///tmp/second.img"} << copyOrMove << true
+            << QStringList{"file:///tmp/first.img", "file:///tmp/second.img"} << copyOrMove
             << "/tmp/first.img";
         QTest::newRow("Japanese path") << QStringList{"file:///tmp/データ/ディスク.img"}
-                                       << copyOrMove << true << "/tmp/データ/ディスク.img";
+                                       << copyOrMove << "/tmp/データ/ディスク.img";
         QTest::newRow("web address then file")
-            << QStringList{"https://example.com/a.img", "file:///tmp/b.img"} << copyOrMove << true
+            << QStringList{"https://example.com/a.img", "file:///tmp/b.img"} << copyOrMove
             << "/tmp/b.img";
         QTest::newRow("web address only refused")
-            << QStringList{"https://example.com/a.img"} << copyOrMove << false << "previous";
+            << QStringList{"https://example.com/a.img"} << copyOrMove << "previous";
         QTest::newRow("move only refused")
-            << QStringList{"file:///tmp/a.img"} << Qt::DropActions(Qt::MoveAction) << false
-            << "previous";
+            << QStringList{"file:///tmp/a.img"} << Qt::DropActions(Qt::MoveAction) << "previous";
     }
     void drop() {
         QFETCH(QStringList, urls);
         QFETCH(Qt::DropActions, offered);
-        QFETCH(bool, accepted);
         QFETCH(QString, label);
-
+        const bool accepted = label != "previous";
         form_->Label1->setText("previous");
-        const auto data = UrlData(urls);
+        QMimeData data;
+        data.setUrls(QUrl::fromStringList(urls));
         const QPoint at = form_->Memo1->geometry().center();
-        QDragEnterEvent enter(at, offered, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(form_.get(), &enter);
         QCOMPARE(enter.isAccepted(), accepted);
-        QDropEvent drop(QPointF(at), offered, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(form_.get(), &drop);
         QCOMPARE(drop.isAccepted(), accepted);
-        if (accepted) {
-            QCOMPARE(drop.dropAction(), Qt::CopyAction);
-        }
+        QCOMPARE(drop.dropAction(), accepted ? Qt::CopyAction : drop.dropAction());
         QCOMPARE(form_->Label1->text(), label);
     }
 
@@ -368,41 +275,19 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("after");
-        QTest::newRow("empty log") << "" << QStringList{"一行目", "second"} << "一行目\nsecond\n";
+        QTest::newRow("empty log") << "" << QStringList{"一行目", ""} << "一行目\n\n";
         QTest::newRow("typed text without line break") << "abc" << QStringList{"x"} << "abcx\n";
-        QTest::newRow("empty line") << "a\n" << QStringList{""} << "a\n\n";
     }
     void appendLog() {
         QFETCH(QString, before);
         QFETCH(QStringList, lines);
         QFETCH(QString, after);
-
-        form_->Memo1->setPlainText(before);
-        QTextCursor start = form_->Memo1->textCursor();
-        start.setPosition(0);
-        form_->Memo1->setTextCursor(start);
+        form_->Memo1->setPlainText(before); // leaves the caret at the start
         for (const QString& line : lines) {
             form_->AppendLog(line.toStdString());
         }
         QCOMPARE(form_->Memo1->toPlainText(), after);
         QCOMPARE(form_->Memo1->textCursor().position(), after.size());
-        form_->ClearLog();
-        QCOMPARE(form_->Memo1->toPlainText(), QString());
-    }
-
-    void hostReadsControls() {
-        form_->Label1->setText("/tmp/入力.img");
-        form_->Edit1->setText("/tmp/出力先");
-        form_->ComboBox1->setFocus();
-        form_->ComboBox1->lineEdit()->selectAll();
-        QTest::keyClicks(form_->ComboBox1->lineEdit(), "10");
-        QCOMPARE(form_->ReadText(kst::TextControl::Label1), std::string("/tmp/入力.img"));
-        QCOMPARE(form_->ReadText(kst::TextControl::Edit1), std::string("/tmp/出力先"));
-        QCOMPARE(form_->ReadText(kst::TextControl::Edit2), std::string("0"));
-        QCOMPARE(form_->ReadText(kst::TextControl::ComboBox1), std::string("10"));
-        form_->CheckBox3->setChecked(true);
-        QVERIFY(form_->IsChecked(kst::CheckControl::CheckBox3));
-        QVERIFY(!form_->IsChecked(kst::CheckControl::CheckBox1));
     }
 
     void statusBar_data() {
@@ -417,19 +302,15 @@ private slots:
         QFETCH(int, index);
         QFETCH(int, left);
         QFETCH(int, right);
-
         const QLabel* const panel = form_->StatusBar1->Panel(index);
-        const QRect onWindow(panel->mapTo(form_.get(), QPoint()), panel->size());
-        QCOMPARE(onWindow.left(), left);
-        QCOMPARE(onWindow.left() + onWindow.width(), right);
-        QCOMPARE(onWindow.bottom(), form_->height() - 1);
+        const QPoint topLeft = panel->mapTo(form_.get(), QPoint());
+        QCOMPARE(topLeft.x(), left);
+        QCOMPARE(topLeft.x() + panel->width(), right);
+        QCOMPARE(topLeft.y() + panel->height(), form_->height());
         QCOMPARE(panel->frameShadow(), QFrame::Sunken);
-        QVERIFY(panel->alignment().testFlag(Qt::AlignLeft));
-        QVERIFY(!panel->wordWrap());
         QCOMPARE(panel->font(), QApplication::font("QStatusBar"));
         QVERIFY(panel->font() != form_->font());
         QVERIFY(!form_->StatusBar1->isSizeGripEnabled());
-
         form_->SetPanel(index, "Tail 0=1,200,000");
         QCOMPARE(panel->text(), QString("Tail 0=1,200,000"));
     }
@@ -440,38 +321,31 @@ private slots:
             QVERIFY2(!field->accessibleName().isEmpty(), qPrintable(field->objectName()));
         }
         form_->Label1->setText("/tmp/x.img");
-        QList<QWidget*> labels{form_->Label1, form_->Label3, form_->Label4};
+        QList<QLabel*> labels{form_->Label1, form_->Label3, form_->Label4};
         for (int index = 0; index < TStatusBar::kPanelCount; ++index) {
             labels.append(form_->StatusBar1->Panel(index));
         }
-        for (QWidget* const label : labels) {
-            QVERIFY2(label->accessibleName().isEmpty(), qPrintable(label->objectName()));
+        for (QLabel* const label : labels) {
             QCOMPARE(label->accessibleDescription(), label->objectName());
-            QAccessibleInterface* const face = QAccessible::queryAccessibleInterface(label);
-            QCOMPARE(face->text(QAccessible::Name), static_cast<QLabel*>(label)->text());
+            // A name of its own would hide the label's text from screen readers.
+            QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
+                     label->text());
         }
-
         form_->SetGauge(42);
         QAccessibleInterface* const gauge = QAccessible::queryAccessibleInterface(form_->Gauge1);
         QCOMPARE(gauge->role(), QAccessible::ProgressBar);
-        QVERIFY(gauge->valueInterface() != nullptr);
         QCOMPARE(gauge->valueInterface()->currentValue().toInt(), 42);
     }
 
-    void abortButtonPair() {
-        form_->ShowAbortButton(true);
-        QVERIFY(!form_->Button1->isVisible());
-        QVERIFY(form_->Button3->isVisible());
-        form_->ClearAbortFlag();
-        QTest::mouseClick(form_->Button3, Qt::LeftButton);
-        QTest::mouseClick(form_->Button3, Qt::LeftButton);
-        QVERIFY(form_->AbortFlag());
-        QVERIFY(abortflag);
-        form_->ShowAbortButton(false);
-        QVERIFY(form_->Button1->isVisible());
-        QVERIFY(!form_->Button3->isVisible());
-        form_->ClearAbortFlag();
-        QVERIFY(!abortflag);
+private:
+    QStringList* steps_ = nullptr;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (steps_ != nullptr && event->type() == QEvent::EnabledChange) {
+            const bool on = static_cast<QWidget*>(watched)->isEnabled();
+            steps_->append(watched->objectName() + (on ? " enabled" : " disabled"));
+        }
+        return false;
     }
 };
 
