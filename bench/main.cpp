@@ -1,0 +1,364 @@
+// SPDX-License-Identifier: MIT
+// Measures the scans, the zero test and the copy writer against plain
+// baselines on files it makes in a temp folder; see the README.
+#include "copywriter.h"
+#include "jobstate.h"
+#include "outputpath.h"
+#include "quiethost.h"
+#include "report.h"
+#include "scan.h"
+#include "scratch.h"
+#include "trimjob.h"
+#include "zerotest.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <malloc.h>
+#include <memory>
+#include <stdexcept>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using bench::kGiB;
+using bench::kMiB;
+using bench::Report;
+using bench::ScratchFile;
+using bench::Speed;
+namespace fs = std::filesystem;
+
+constexpr int kRounds = 5;
+constexpr std::int64_t kUnit = 1000000; // one unit of ComboBox1
+constexpr std::int64_t kNeededSpace = 5 * kGiB;
+
+// A timed run: returns the seconds of its measured part only.
+using TimedRun = std::function<double()>;
+
+template <class F> double Seconds(F&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Runs the baseline and its cases in turn, kRounds times, and keeps each
+// one's best time, so a burst of load from elsewhere does not count.
+std::vector<Speed> BestOf(std::int64_t bytes, const std::vector<TimedRun>& runs) {
+    std::vector<Speed> best(runs.size(), Speed{bytes, 1e300});
+    for (int round = 0; round < kRounds; ++round) {
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            best[i].seconds = std::min(best[i].seconds, runs[i]());
+        }
+    }
+    return best;
+}
+
+void Expect(bool ok, const char* what) {
+    if (!ok) {
+        throw std::runtime_error(std::string("wrong result: ") + what);
+    }
+}
+
+std::string ChunkLabel(std::int64_t bufsize) {
+    return std::to_string(bufsize / kUnit) + " MB";
+}
+
+std::unique_ptr<kst::JobState> OpenJob(const fs::path& input, std::int64_t bufsize) {
+    auto state = std::make_unique<kst::JobState>();
+    state->inputText = input.string();
+    if (!state->instream.Open(input)) {
+        throw std::runtime_error("cannot open " + input.string());
+    }
+    state->insize = state->instream.Size();
+    state->bufsize = bufsize;
+    state->grid = kst::MakeChunkGrid(state->insize, bufsize);
+    return state;
+}
+
+enum class Side { Leading, Trailing };
+
+// The real scan with a host that does nothing; checks its answer.
+TimedRun ScanRun(const fs::path& input, std::int64_t bufsize, Side side, std::int64_t want) {
+    return [=] {
+        const auto state = OpenJob(input, bufsize);
+        bench::QuietHost host;
+        std::int64_t got = -2;
+        const double seconds = Seconds([&] {
+            if (side == Side::Leading) {
+                kst::ScanLeadingZeros(*state, host);
+                got = state->fzero;
+            } else {
+                kst::ScanTrailingZeros(*state, host);
+                got = state->mzero;
+            }
+        });
+        Expect(got == want, side == Side::Leading ? "leading scan" : "trailing scan");
+        return seconds;
+    };
+}
+
+TimedRun ReadRun(const fs::path& input, std::int64_t bufsize) {
+    return [=] { return Seconds([&] { bench::ReadWhole(input, bufsize); }); };
+}
+
+// Four non-zero bytes at one end of a zero file, zeros at the other.
+void MarkEnd(const ScratchFile& file, bool head) {
+    for (std::int64_t i = 0; i < 4; ++i) {
+        file.PutByte(i, head ? 0x5A : 0);
+        file.PutByte(file.Size() - 1 - i, head ? 0 : 0x5A);
+    }
+}
+
+void ScanCases(Report& report, const fs::path& folder) {
+    const ScratchFile file(folder, "scan.bin", 2 * kGiB);
+    file.WriteZeros(0, file.Size());
+    file.Sync();
+    bench::ReadWhole(file.Path(), 10 * kUnit);
+    for (const std::int64_t bufsize : {1 * kUnit, 5 * kUnit, 10 * kUnit}) {
+        const TimedRun trailing = ScanRun(file.Path(), bufsize, Side::Trailing, file.Size() - 4);
+        const TimedRun leading = ScanRun(file.Path(), bufsize, Side::Leading, file.Size() - 4);
+        const auto speeds = BestOf(file.Size(), {ReadRun(file.Path(), bufsize),
+                                                 [&] {
+                                                     MarkEnd(file, true);
+                                                     return trailing();
+                                                 },
+                                                 [&] {
+                                                     MarkEnd(file, false);
+                                                     return leading();
+                                                 }});
+        const std::string chunk = ChunkLabel(bufsize);
+        report.Baseline("baseline read, 2 GiB", chunk, speeds[0]);
+        report.Case("trailing scan, 2 GiB, 4 bytes non-zero", chunk, speeds[1], 0.85);
+        report.Case("leading scan, 2 GiB, 4 bytes non-zero", chunk, speeds[2], 0.85);
+    }
+}
+
+// Keeps the optimiser from assuming the buffer unchanged between calls.
+void Clobber(const void* p) {
+    asm volatile("" : : "r"(p) : "memory");
+}
+
+[[gnu::noinline]] std::int64_t PlainFirst(const std::uint8_t* data, std::int64_t length) {
+    for (std::int64_t i = 0; i < length; ++i) {
+        if (data[i] != 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+[[gnu::noinline]] std::int64_t PlainLast(const std::uint8_t* data, std::int64_t length) {
+    for (std::int64_t i = length - 1; i >= 0; --i) {
+        if (data[i] != 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+using Finder = std::int64_t (*)(const std::uint8_t*, std::int64_t);
+
+TimedRun FindRun(const std::vector<std::uint8_t>& buffer, int repeats, Finder find,
+                 std::int64_t want) {
+    return [&buffer, repeats, find, want] {
+        const auto length = static_cast<std::int64_t>(buffer.size());
+        bool right = true;
+        const double seconds = Seconds([&] {
+            for (int r = 0; r < repeats; ++r) {
+                Clobber(buffer.data());
+                right = find(buffer.data(), length) == want && right;
+            }
+        });
+        Expect(right, "zero test");
+        return seconds;
+    };
+}
+
+void ZeroTestCases(Report& report) {
+    constexpr int kRepeats = 512;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kMiB), 0);
+    const std::int64_t last = kMiB - 1;
+    const Finder first = [](const std::uint8_t* d, std::int64_t n) {
+        return kst::FindFirstOther(d, n, 0);
+    };
+    const Finder lastOther = [](const std::uint8_t* d, std::int64_t n) {
+        return kst::FindLastOther(d, n, 0);
+    };
+
+    buffer[static_cast<std::size_t>(last)] = 1;
+    auto speeds = BestOf(kMiB * kRepeats, {FindRun(buffer, kRepeats, PlainFirst, last),
+                                           FindRun(buffer, kRepeats, first, last)});
+    report.Baseline("byte loop, first non-zero, 1 MiB in cache", "-", speeds[0]);
+    report.Case("zero test, first non-zero, 1 MiB in cache", "-", speeds[1], 8);
+
+    buffer[static_cast<std::size_t>(last)] = 0;
+    buffer[0] = 1;
+    speeds = BestOf(kMiB * kRepeats, {FindRun(buffer, kRepeats, PlainLast, 0),
+                                      FindRun(buffer, kRepeats, lastOther, 0)});
+    report.Baseline("byte loop, last non-zero, 1 MiB in cache", "-", speeds[0]);
+    report.Case("zero test, last non-zero, 1 MiB in cache", "-", speeds[1], 8);
+}
+
+// The real copy writer over the whole input as kept bytes.
+TimedRun WriterRun(const fs::path& input, const fs::path& output, std::int64_t bufsize) {
+    return [=] {
+        fs::remove(output);
+        const auto state = OpenJob(input, bufsize);
+        state->outputPath = output;
+        state->outputText = output.string();
+        state->fzero = 0;
+        state->mzero = 0;
+        state->outsize = state->insize;
+        bench::QuietHost host;
+        kst::JobEnding ending{};
+        const double seconds = Seconds([&] { ending = kst::WriteTrimmedCopy(*state, host); });
+        Expect(ending == kst::JobEnding::Finished && fs::file_size(output) == fs::file_size(input),
+               "copy writer");
+        fs::remove(output);
+        return seconds;
+    };
+}
+
+TimedRun PlainCopyRun(const fs::path& input, const fs::path& output, std::int64_t bufsize) {
+    return [=] {
+        fs::remove(output);
+        const double seconds = Seconds([&] { bench::CopyPlain(input, output, bufsize); });
+        fs::remove(output);
+        return seconds;
+    };
+}
+
+void CopyCases(Report& report, const fs::path& folder) {
+    const ScratchFile input(folder, "copy.bin", kGiB);
+    input.WriteRandom(0, input.Size());
+    input.Sync();
+    bench::ReadWhole(input.Path(), 10 * kUnit);
+    const fs::path output = folder / "copy-out.bin";
+    for (const std::int64_t bufsize : {1 * kUnit, 10 * kUnit}) {
+        const auto speeds = BestOf(input.Size(), {PlainCopyRun(input.Path(), output, bufsize),
+                                                  WriterRun(input.Path(), output, bufsize)});
+        const std::string chunk = ChunkLabel(bufsize);
+        report.Baseline("plain read/write copy, 1 GiB", chunk, speeds[0]);
+        report.Case("copy writer, 1 GiB kept", chunk, speeds[1], 1.0);
+    }
+}
+
+void SparseCase(Report& report, const fs::path& folder) {
+    const ScratchFile file(folder, "sparse.bin", 8 * kGiB);
+    file.WriteRandom(0, kMiB);
+    file.Sync();
+    const std::int64_t bufsize = kUnit;
+    bench::ReadWhole(file.Path(), bufsize);
+    const auto speeds =
+        BestOf(file.Size(), {ReadRun(file.Path(), bufsize),
+                             ScanRun(file.Path(), bufsize, Side::Trailing, file.Size() - kMiB)});
+    report.Baseline("baseline read, 8 GiB sparse, 1 MiB data", ChunkLabel(bufsize), speeds[0]);
+    report.Case("trailing scan, 8 GiB sparse, 1 MiB data", ChunkLabel(bufsize), speeds[1], 20);
+}
+
+// Kilobytes of a "Vm..." line of /proc/self/status.
+std::int64_t StatusKiB(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == key + ":") {
+            std::int64_t kib = 0;
+            status >> kib;
+            return kib;
+        }
+    }
+    throw std::runtime_error("no " + key + " in /proc/self/status");
+}
+
+// Hands freed heap back to the system, resets the peak resident size to the
+// current one and returns it.
+std::int64_t ResetPeakKiB() {
+    ::malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return StatusKiB("VmRSS");
+}
+
+void MemoryCase(Report& report, const fs::path& folder) {
+    const ScratchFile file(folder, "memory.bin", 4 * kGiB);
+    file.PutByte(kMiB, 0x5A);
+    file.PutByte(file.Size() - kMiB, 0x5A);
+    const fs::path output = kst::PathFromUtf8(kst::OutputBesideInput(file.Path().string()));
+    const std::int64_t bufsize = 10 * kUnit;
+
+    bench::QuietHost host;
+    host.texts[kst::TextControl::Label1] = file.Path().string();
+    host.texts[kst::TextControl::ComboBox1] = "10";
+    host.checks[kst::CheckControl::CheckBox1] = true;
+    const std::int64_t idle = ResetPeakKiB();
+    kst::JobResult result;
+    const double seconds = Seconds([&] { result = kst::RunTrimJob(host, {0, kUnit}); });
+    const std::int64_t peak = StatusKiB("VmHWM");
+    fs::remove(output);
+    Expect(result.ending == kst::JobEnding::Finished && result.fzero == kMiB &&
+               result.mzero == kMiB - 1,
+           "measure and copy");
+
+    const double limit = static_cast<double>(bufsize) / kMiB + 16;
+    report.Memory("peak memory above idle, 4 GiB measure+copy", ChunkLabel(bufsize),
+                  static_cast<double>(peak - idle) / 1024, limit);
+    report.Note("(job took " + std::to_string(seconds).substr(0, 5) + " s; idle " +
+                std::to_string(idle / 1024) + " MiB)");
+}
+
+// The folder given, or a fresh one under the system temp folder removed at
+// the end.
+class WorkFolder {
+public:
+    explicit WorkFolder(const char* given) {
+        if (given != nullptr) {
+            path_ = given;
+        } else {
+            path_ = fs::temp_directory_path() / ("kestrune-bench-" + std::to_string(::getpid()));
+            fs::create_directories(path_);
+            owned_ = true;
+        }
+    }
+    ~WorkFolder() {
+        std::error_code ignored;
+        if (owned_) {
+            fs::remove_all(path_, ignored);
+        }
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    const fs::path& Path() const { return path_; }
+
+private:
+    fs::path path_;
+    bool owned_ = false;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const WorkFolder folder(argc > 1 ? argv[1] : nullptr);
+        const std::int64_t space = bench::FreeBytes(folder.Path());
+        if (space < kNeededSpace) {
+            std::fprintf(stderr, "kestrune-bench: %s has %lld MiB free, %lld MiB needed\n",
+                         folder.Path().c_str(), static_cast<long long>(space / kMiB),
+                         static_cast<long long>(kNeededSpace / kMiB));
+            return 2;
+        }
+        std::printf("kestrune-bench: files in %s, best of %d rounds\n", folder.Path().c_str(),
+                    kRounds);
+        Report report;
+        ScanCases(report, folder.Path());
+        ZeroTestCases(report);
+        CopyCases(report, folder.Path());
+        SparseCase(report, folder.Path());
+        // Last: its 4 GiB of output are still being written back after it.
+        MemoryCase(report, folder.Path());
+        return report.Finish() ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kestrune-bench: %s\n", e.what());
+        return 2;
+    }
+}

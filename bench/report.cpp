@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#include "report.h"
+
+#include <cstdio>
+
+namespace bench {
+namespace {
+
+std::string Fixed(double value, int decimals, const char* suffix = "") {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f%s", decimals, value, suffix);
+    return text;
+}
+
+void Line(const std::string& name, const std::string& chunk, const std::string& value,
+          const std::string& ratio, const std::string& target, const std::string& met) {
+    std::printf("%-44s %6s %10s %9s %10s %4s\n", name.c_str(), chunk.c_str(), value.c_str(),
+                ratio.c_str(), target.c_str(), met.c_str());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+Report::Report() {
+    Line("case", "chunk", "GB/s", "ratio", "target", "met");
+}
+
+void Report::Baseline(const std::string& name, const std::string& chunk, Speed speed) {
+    baseline_ = speed;
+    Line(name, chunk, Fixed(speed.GBps(), 2), "1.00x", "", "");
+}
+
+void Report::Case(const std::string& name, const std::string& chunk, Speed speed, double minRatio) {
+    const double ratio = speed.GBps() / baseline_.GBps();
+    Row(name, chunk, Fixed(speed.GBps(), 2), Fixed(ratio, 2, "x"),
+        ">= " + Fixed(minRatio, minRatio < 10 ? 2 : 0, "x"), ratio >= minRatio);
+}
+
+void Report::Memory(const std::string& name, const std::string& chunk, double mib,
+                    double limitMib) {
+    Row(name, chunk, Fixed(mib, 1, " MiB"), "", "<= " + Fixed(limitMib, 1, " MiB"),
+        mib <= limitMib);
+}
+
+void Report::Note(const std::string& text) {
+    std::printf("  %s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+void Report::Row(const std::string& name, const std::string& chunk, const std::string& value,
+                 const std::string& ratio, const std::string& target, bool met) {
+    if (!met) {
+        ++missed_;
+    }
+    Line(name, chunk, value, ratio, target, met ? "yes" : "NO");
+}
+
+bool Report::Finish() const {
+    if (missed_ == 0) {
+        std::printf("all targets met\n");
+    } else {
+        std::printf("%d target(s) missed\n", missed_);
+    }
+    return missed_ == 0;
+}
+
+} // namespace bench
