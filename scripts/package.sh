@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-build=build-pkg
+build="build-pkg"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_BUILD_GUI=ON \
     -DKESTRUNE_BUILD_TESTS=OFF -DKESTRUNE_WERROR="${KESTRUNE_WERROR:-OFF}" \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null

@@ -49,8 +49,8 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "./$deb" >/dev/null
 desktop-file-validate "/usr/share/applications/$id.desktop"
 
 # Started as the menu would, it must still be running when the timeout ends it.
-exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$id.desktop")
+read -ra command <<<"$(sed -n 's/^Exec=//p' "/usr/share/applications/$id.desktop")"
 status=0
-QT_QPA_PLATFORM=offscreen timeout 3 $exec_line || status=$?
+QT_QPA_PLATFORM=offscreen timeout 3 "${command[@]}" || status=$?
 [ "$status" -eq 124 ] || fail "installed program exited with $status within 3 s"
 echo "package: $(basename "$deb") builds, validates, installs and starts"
