@@ -31,11 +31,20 @@ public:
     // Reads up to length bytes at pos; returns the count read (short only at
     // the end of the file) or -1 on failure.
     std::int64_t ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int64_t length) const;
+    // False once the file's size or modification time differs from those at
+    // Open: another process has written to it since.
+    bool Unchanged() const;
 
     NativeHandle Handle() const { return handle_; }
 
 private:
     NativeHandle handle_ = InvalidHandle();
+    // Size and modification time at Open, the time in the platform's units.
+    std::int64_t openSize_ = -1;
+    std::int64_t openTime_ = 0;
+#ifndef _WIN32
+    int writeWatch_ = -1; // reports writes by others where the system can
+#endif
     static NativeHandle InvalidHandle();
     friend class OutputFile;
 };

@@ -3,9 +3,14 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/inotify.h>
+#endif
 
 namespace kst {
 namespace {
@@ -24,6 +29,50 @@ int OpenNonBlocking(const std::filesystem::path& path, int flags) {
 
 bool LockExclusive(int fd) {
     return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+std::int64_t Nanoseconds(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+bool ReadStamp(int fd, std::int64_t& size, std::int64_t& time) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return false;
+    }
+    size = st.st_size;
+    time = Nanoseconds(st.st_mtim);
+    return true;
+}
+
+// A file's time moves with the clock's tick, so a write within the tick of
+// the one before can leave it as it was. On Linux a watch on the open file
+// reports every write and truncation, by anyone; where none can be had the
+// size and time stand alone.
+int WatchWrites(int fd) {
+#ifdef __linux__
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (watch >= 0 && ::inotify_add_watch(watch, self.c_str(), IN_MODIFY) < 0) {
+        ::close(watch);
+        return kClosed;
+    }
+    return watch;
+#else
+    (void)fd;
+    return kClosed;
+#endif
+}
+
+// Events stay queued (only counted, never read), so a report is not lost.
+bool WritesReported(int watch) {
+#ifdef __linux__
+    int pending = 0;
+    return watch != kClosed && ::ioctl(watch, FIONREAD, &pending) == 0 && pending > 0;
+#else
+    (void)watch;
+    return false;
+#endif
 }
 
 void CloseQuietly(int& fd) {
@@ -52,6 +101,11 @@ bool InputFile::Open(const std::filesystem::path& path) {
         return false;
     }
     handle_ = fd;
+    writeWatch_ = WatchWrites(fd); // before the stamp: no write falls between
+    if (!ReadStamp(fd, openSize_, openTime_)) {
+        Close();
+        return false;
+    }
     return true;
 }
 
@@ -61,6 +115,7 @@ bool InputFile::IsOpen() const {
 
 void InputFile::Close() {
     CloseQuietly(handle_);
+    CloseQuietly(writeWatch_);
 }
 
 std::int64_t InputFile::Size() const {
@@ -85,6 +140,13 @@ std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int6
         done += n;
     }
     return done;
+}
+
+bool InputFile::Unchanged() const {
+    std::int64_t size = 0;
+    std::int64_t time = 0;
+    return !WritesReported(writeWatch_) && ReadStamp(handle_, size, time) && size == openSize_ &&
+           time == openTime_;
 }
 
 OutputFile::~OutputFile() {

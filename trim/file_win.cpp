@@ -37,6 +37,17 @@ bool IsRegularDiskFile(HANDLE h) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool ReadStamp(HANDLE h, std::int64_t& size, std::int64_t& time) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(h, &info)) {
+        return false;
+    }
+    size = static_cast<std::int64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    time = static_cast<std::int64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 |
+           info.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
 bool SeekTo(HANDLE h, std::int64_t pos) {
     LARGE_INTEGER to{};
     to.QuadPart = pos;
@@ -60,7 +71,7 @@ bool InputFile::Open(const std::filesystem::path& path) {
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
-    if (!IsRegularDiskFile(h)) {
+    if (!IsRegularDiskFile(h) || !ReadStamp(h, openSize_, openTime_)) {
         CloseQuietly(h);
         return false;
     }
@@ -98,6 +109,14 @@ std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int6
         done += got;
     }
     return done;
+}
+
+// Share mode 0 keeps other writers out; the stamp keeps the rule the same
+// on both platforms.
+bool InputFile::Unchanged() const {
+    std::int64_t size = 0;
+    std::int64_t time = 0;
+    return ReadStamp(handle_, size, time) && size == openSize_ && time == openTime_;
 }
 
 OutputFile::~OutputFile() {

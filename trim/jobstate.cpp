@@ -28,6 +28,10 @@ const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t le
     if (state.instream.ReadAt(pos, data, length) != length) {
         throw JobError(FormatMessage(msg::kReadFailed, state.inputText));
     }
+    // Tested after the read: a write that raced it has moved the stamp by now.
+    if (!state.instream.Unchanged()) {
+        throw JobError(FormatMessage(msg::kInputChanged, state.inputText));
+    }
     return data;
 }
 

@@ -39,8 +39,9 @@ struct JobState {
 };
 
 // Sets chunkbuf to length bytes and fills it from the input at pos. A short
-// read (the input shrank or failed under us) throws, so no stale byte is
-// ever measured or copied.
+// read (the input shrank or failed under us) throws, and so does any change
+// to the input since the job opened it: every byte measured or copied is one
+// of the file as it stood then, never a mix of two versions.
 const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t length);
 
 } // namespace kst

@@ -11,6 +11,7 @@ inline constexpr const char* kDivideByZero = "0 による浮動小数点数除�
 inline constexpr const char* kInvalidOperation = "不正な浮動小数点数演算命令";
 inline constexpr const char* kOutOfMemory = "メモリが足りません";
 inline constexpr const char* kReadFailed = "ファイル %s の読み込みに失敗しました";
+inline constexpr const char* kInputChanged = "ファイル %s は読み込み中に変更されました";
 inline constexpr const char* kWriteFailed = "ファイル %s への書き込みに失敗しました";
 inline constexpr const char* kChunkSizeRange =
     "バッファ(MB)には 1 から 2147 までの整数を指定してください: '%s'";
