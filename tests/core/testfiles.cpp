@@ -4,14 +4,18 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
-    path_ = fs::temp_directory_path() /
-            ("kestrune-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    // Windows hands a finished process's id out again at once, so the id
+    // alone could meet a folder an earlier run failed to remove.
+    static const unsigned run = std::random_device{}();
+    path_ = fs::temp_directory_path() / ("kestrune-test-" + std::to_string(::getpid()) + "-" +
+                                         std::to_string(run) + "-" + std::to_string(counter++));
     fs::remove_all(path_);
     fs::create_directories(path_);
 }
