@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: MIT
+// Share mode 0 on both files: nobody else may open the input or the output
+// while the job holds them, and the job cannot take a file someone holds.
+#include "copywriter.h"
+#include "jobfixture.h"
+#include "winfiles.h"
+
+#include <windows.h>
+
+namespace {
+
+using kst::CheckControl;
+using kst::TextControl;
+
+constexpr Dword kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::string OpenMessage(const std::filesystem::path& path) {
+    return "ファイル " + Utf8(path) + " は開けません";
+}
+
+std::string CreateMessage(const std::filesystem::path& path) {
+    return "ファイル " + Utf8(path) + " を作成できません";
+}
+
+TEST_F(JobTest, SecondOpenOfHeldInputIsASharingViolation) {
+    Drop("in.bin", Filled(25, {3}));
+    kst::InputFile first;
+    ASSERT_TRUE(first.Open(input));
+    kst::InputFile second;
+    EXPECT_FALSE(second.Open(input));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+}
+
+// Another program holding the input, with every share mode granted, still
+// keeps the job out: share mode 0 refuses any handle that can read, write or
+// delete. A handle for attributes only does not count.
+struct HolderRow {
+    const char* name;
+    Dword access;
+    bool jobOpens;
+};
+
+class InputHolder : public JobTest, public testing::WithParamInterface<HolderRow> {};
+
+TEST_P(InputHolder, DecidesWhetherTheJobOpens) {
+    Drop("in.bin", Filled(25, {3}));
+    ForeignHandle holder(input, GetParam().access, kShareAll);
+    ASSERT_TRUE(holder.IsOpen()) << holder.Error();
+    if (GetParam().jobOpens) {
+        EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
+        return;
+    }
+    EXPECT_EQ(Failure(), OpenMessage(input));
+    EXPECT_EQ(Steps(), std::vector<std::string>{"clear"});
+    holder.Close();
+    EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, InputHolder,
+                         testing::Values(HolderRow{"Reader", GENERIC_READ, false},
+                                         HolderRow{"Writer", GENERIC_WRITE, false},
+                                         HolderRow{"Deleter", DELETE, false},
+                                         HolderRow{"AttributesOnly", FILE_READ_ATTRIBUTES, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// While the job runs, from its first yield to its last, every other open of
+// the input is a sharing violation, and so is every open of the output once
+// the copy has created it.
+struct AccessRow {
+    const char* name;
+    Dword access;
+};
+
+class WhileTheJobRuns : public JobTest, public testing::WithParamInterface<AccessRow> {};
+
+TEST_P(WhileTheJobRuns, OthersAreKeptOut) {
+    const Bytes bytes = Filled(45, {2, 30});
+    Drop("in.bin", bytes);
+    host.Tick(CheckControl::CheckBox1);
+    std::vector<Dword> inputErrors;
+    std::vector<Dword> outputErrors;
+    host.onYield = [&](int) {
+        inputErrors.push_back(OpenError(input, GetParam().access));
+        if (std::filesystem::exists(Output())) {
+            outputErrors.push_back(OpenError(Output(), GetParam().access));
+        }
+    };
+    EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
+    ASSERT_FALSE(inputErrors.empty());
+    ASSERT_FALSE(outputErrors.empty()); // 29 kept bytes: two full chunks
+    for (const Dword error : inputErrors) {
+        EXPECT_EQ(error, static_cast<Dword>(ERROR_SHARING_VIOLATION));
+    }
+    for (const Dword error : outputErrors) {
+        EXPECT_EQ(error, static_cast<Dword>(ERROR_SHARING_VIOLATION));
+    }
+    EXPECT_EQ(ReadAll(input), bytes);
+    EXPECT_EQ(ReadAll(Output()), Bytes(bytes.begin() + 2, bytes.begin() + 31));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, WhileTheJobRuns,
+                         testing::Values(AccessRow{"Read", GENERIC_READ},
+                                         AccessRow{"Write", GENERIC_WRITE},
+                                         AccessRow{"Delete", DELETE}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Execute pressed again during a scan: the nested job cannot open the input
+// the first one holds; the first goes on undisturbed.
+TEST_F(JobTest, NestedJobFailsToOpenTheHeldInput) {
+    const Bytes bytes = Filled(45, {0, 30});
+    Drop("in.bin", bytes);
+    std::string nested = "not run";
+    host.onYield = [&](int n) {
+        if (n == 0) {
+            RecordingHost second;
+            second.texts[TextControl::Label1] = Utf8(input);
+            try {
+                kst::RunTrimJob(second, options);
+                nested = "no failure";
+            } catch (const kst::JobError& e) {
+                nested = e.what();
+            }
+        }
+    };
+    EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
+    EXPECT_EQ(nested, OpenMessage(input));
+    EXPECT_EQ(ReadAll(Output()), Bytes(bytes.begin(), bytes.begin() + 31));
+}
+
+// An output that another program holds, even one that shares everything,
+// cannot be created; its bytes stay as they were and the input is released.
+class OutputHolder : public JobTest, public testing::WithParamInterface<AccessRow> {};
+
+TEST_P(OutputHolder, RefusesTheCreate) {
+    Drop("in.bin", Filled(25, {0, 5}));
+    const Bytes old(40, 9);
+    dir.Write("in(KST).bin", old);
+    ForeignHandle holder(Output(), GetParam().access, kShareAll);
+    ASSERT_TRUE(holder.IsOpen()) << holder.Error();
+    EXPECT_EQ(Failure(), CreateMessage(Output()));
+    EXPECT_EQ(host.events.back(), "buttons:idle");
+    EXPECT_TRUE(InputFree());
+    holder.Close();
+    EXPECT_EQ(ReadAll(Output()), old);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, OutputHolder,
+                         testing::Values(AccessRow{"Reader", GENERIC_READ},
+                                         AccessRow{"Writer", GENERIC_WRITE}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What is no regular file on Windows fails to open at once.
+TEST_F(JobTest, NonRegularInputsFailToOpen) {
+    for (const std::string& path :
+         {Utf8(dir.Path()), std::string("NUL"), std::string("CONIN$"),
+          Utf8(dir.Path() / "missing.bin"), Utf8(dir.Path() / "a?.bin")}) {
+        host.texts[TextControl::Label1] = path;
+        EXPECT_EQ(Failure(), "ファイル " + path + " は開けません");
+    }
+}
+
+// A device that takes no byte: the write fails with its message and the
+// device is neither emptied nor removed. Wine reaches /dev/full through its
+// Z: drive.
+TEST(FullDevice, WriteFailsAndTheDeviceStays) {
+    if (!UnderWine()) {
+        GTEST_SKIP() << "needs Wine's Z: drive";
+    }
+    const TempDir dir;
+    const auto input = dir.Write("in.bin", Filled(25, {0, 5}));
+    kst::JobState state;
+    state.inputText = Utf8(input);
+    ASSERT_TRUE(state.instream.Open(input));
+    state.insize = state.instream.Size();
+    state.outputText = "Z:\\dev\\full";
+    state.outputPath = kst::PathFromUtf8(state.outputText);
+    state.bufsize = 10;
+    state.fzero = 0;
+    state.mzero = 19;
+    state.outsize = 6;
+    RecordingHost host;
+    try {
+        kst::WriteTrimmedCopy(state, host);
+        FAIL() << "no failure";
+    } catch (const kst::JobError& e) {
+        EXPECT_STREQ(e.what(), "ファイル Z:\\dev\\full への書き込みに失敗しました");
+    }
+    EXPECT_EQ(host.events.back(), "buttons:idle");
+    EXPECT_TRUE(ForeignHandle(state.outputPath, GENERIC_WRITE, kShareAll).IsOpen());
+}
+
+} // namespace
