@@ -132,7 +132,9 @@ bool OutputFile::Create(const std::filesystem::path& path, const InputFile& inpu
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
-    if (SameFile(h, input.Handle())) {
+    // The input is a disk file, so only a disk file can be it; a device such
+    // as NUL has no file identity to compare.
+    if (::GetFileType(h) == FILE_TYPE_DISK && SameFile(h, input.Handle())) {
         CloseQuietly(h);
         return false;
     }
