@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-build=build-mingw
+build="build-mingw"
 prefix=$PWD/$build/wine-prefix
 export WINEPREFIX=$prefix
 jobs=$(nproc)
