@@ -6,7 +6,6 @@
 #include <QIcon>
 
 #include <exception>
-#include <new>
 
 KestruneApplication::KestruneApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Kestrune"));
@@ -23,10 +22,8 @@ KestruneApplication::KestruneApplication(int& argc, char** argv) : QApplication(
 bool KestruneApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::bad_alloc&) {
-        kst::ui::ShowFailure(QStringLiteral("メモリが足りません"));
     } catch (const std::exception& failure) {
-        kst::ui::ShowFailure(QString::fromUtf8(failure.what()));
+        kst::ui::ShowFailure(failure);
     }
     return true;
 }

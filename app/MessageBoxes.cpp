@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <new>
+
 namespace kst::ui {
 namespace {
 
@@ -66,6 +68,12 @@ void ShowInformation(const QString& text) {
 
 void ShowFailure(const QString& message) {
     Show(BoxKind::Failure, FailureText(message), &BuildFailureBox, message);
+}
+
+void ShowFailure(const std::exception& failure) {
+    const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr;
+    ShowFailure(outOfMemory ? QStringLiteral("メモリが足りません")
+                            : QString::fromUtf8(failure.what()));
 }
 
 } // namespace kst::ui

@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -28,5 +29,8 @@ std::unique_ptr<QMessageBox> BuildFailureBox(const QString& message);
 // Modal; return once the user has closed the box.
 void ShowInformation(const QString& text);
 void ShowFailure(const QString& message);
+// The failure box for a caught failure; running out of memory reads
+// "メモリが足りません".
+void ShowFailure(const std::exception& failure);
 
 } // namespace kst::ui

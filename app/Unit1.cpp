@@ -26,6 +26,8 @@
 #include <QScreen>
 #include <QTextCursor>
 
+#include <exception>
+
 bool abortflag = false;
 TForm1* Form1 = nullptr;
 
@@ -260,6 +262,12 @@ void TForm1::Button1Click() {
     jobRunning_ = true;
     try {
         kst::RunTrimJob(*this);
+    } catch (const std::exception& failure) {
+        // Shown here, not left to escape to the application's notify: Qt's
+        // event delivery runs no clean-up when a failure unwinds through it.
+        JobReturned();
+        kst::ui::ShowFailure(failure);
+        return;
     } catch (...) {
         JobReturned();
         throw;
