@@ -88,8 +88,16 @@ void WritePad(OutputFile& out, const JobState& state, std::int64_t padcount) {
     }
 }
 
+// The kernel copies what it can; the rest goes through the chunk buffer,
+// whose read and write report any failure as they always did.
 void CopyChunk(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t length) {
-    WriteAll(out, state, ReadChunk(state, pos, length), length);
+    const std::int64_t done = out.CopyFrom(state.instream, pos, length);
+    if (done < length) {
+        WriteAll(out, state, ReadChunk(state, pos + done, length - done), length - done);
+    } else if (!state.instream.Unchanged()) {
+        // ReadChunk's test, for bytes the kernel moved
+        throw JobError(FormatMessage(msg::kInputChanged, state.inputText));
+    }
 }
 
 void CloseOutput(OutputFile& out, const JobState& state) {

@@ -31,6 +31,13 @@ public:
     // Reads up to length bytes at pos; returns the count read (short only at
     // the end of the file) or -1 on failure.
     std::int64_t ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int64_t length) const;
+    // True when the file may hold holes, ranges that read as zeros without
+    // being stored; DataFrom is worth asking only then.
+    bool MayHaveHoles() const;
+    // Offset of the first byte at or after pos that may be stored data: pos
+    // when pos lies in data or the system cannot tell, Size() when only holes
+    // follow. On POSIX it moves the file position, which ReadAt does not use.
+    std::int64_t DataFrom(std::int64_t pos) const;
     // False once the file's size or modification time differs from those at
     // Open: another process has written to it since.
     bool Unchanged() const;
@@ -62,6 +69,13 @@ public:
     bool Create(const std::filesystem::path& path, const InputFile& input);
     // Writes all of buffer; returns the count stored, less on failure.
     std::int64_t Write(const std::uint8_t* buffer, std::int64_t length);
+    // Appends length bytes of input from pos inside the kernel where the
+    // platform can (on Linux through a pipe, input pages passed by
+    // reference: no pass through user space); returns the count copied.
+    // It stops short, and is not tried again, the first time the kernel
+    // refuses or fails: the caller moves the rest through its own buffer,
+    // whose read and write then report any real failure.
+    std::int64_t CopyFrom(const InputFile& input, std::int64_t pos, std::int64_t length);
     // Releases the file; false when the system reports the data not stored.
     bool Close();
     // True when the output is a regular file this object emptied or made,
@@ -71,6 +85,10 @@ public:
 private:
     NativeHandle handle_ = InputFile::InvalidHandle();
     bool regular_ = false;
+    bool kernelCopy_ = true;
+#ifndef _WIN32
+    int pipe_[2] = {-1, -1}; // CopyFrom's, made at its first use
+#endif
 };
 
 } // namespace kst

@@ -5,6 +5,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <winioctl.h>
 
 #include <algorithm>
 
@@ -111,6 +112,32 @@ std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int6
     return done;
 }
 
+bool InputFile::MayHaveHoles() const {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileInformationByHandle(handle_, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
+}
+
+// The first allocated range at or after pos; only a sparse file has others.
+std::int64_t InputFile::DataFrom(std::int64_t pos) const {
+    const std::int64_t size = Size();
+    if (pos >= size) {
+        return size;
+    }
+    FILE_ALLOCATED_RANGE_BUFFER query{};
+    query.FileOffset.QuadPart = pos;
+    query.Length.QuadPart = size - pos;
+    FILE_ALLOCATED_RANGE_BUFFER first{};
+    DWORD got = 0;
+    // ERROR_MORE_DATA: more ranges follow the first, which is all we need.
+    if (!::DeviceIoControl(handle_, FSCTL_QUERY_ALLOCATED_RANGES, &query, sizeof query, &first,
+                           sizeof first, &got, nullptr) &&
+        ::GetLastError() != ERROR_MORE_DATA) {
+        return pos;
+    }
+    return got < sizeof first ? size : std::max(pos, first.FileOffset.QuadPart);
+}
+
 // Share mode 0 keeps other writers out; the stamp keeps the rule the same
 // on both platforms.
 bool InputFile::Unchanged() const {
@@ -160,6 +187,12 @@ std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) 
         done += put;
     }
     return done;
+}
+
+// No ranged copy inside the system here: the caller's buffer does it all.
+std::int64_t OutputFile::CopyFrom(const InputFile&, std::int64_t, std::int64_t) {
+    kernelCopy_ = false;
+    return 0;
 }
 
 bool OutputFile::Close() {
