@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+#include "fastpathtest.h"
+
+#include <fcntl.h>
+#include <fstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+void WriteAt(const std::filesystem::path& path, std::int64_t pos, const Bytes& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    const bool ok = fd >= 0 && ::pwrite(fd, bytes.data(), bytes.size(), pos) ==
+                                   static_cast<ssize_t>(bytes.size());
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!ok) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+bool PunchHole(const std::filesystem::path& path, std::int64_t from, std::int64_t to) {
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    const bool ok = fd >= 0 && ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, from,
+                                           to - from) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return ok;
+}
+
+bool HasHoles(const std::filesystem::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && st.st_blocks * 512 < st.st_size;
+}
+
+std::int64_t BytesReadSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::int64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:") {
+            return value;
+        }
+    }
+    throw std::runtime_error("no rchar in /proc/self/io");
+}
+
+Bytes TrimmedCopy(const Bytes& bytes, std::int64_t fzero, std::int64_t mzero, std::int64_t pad) {
+    Bytes out(static_cast<std::size_t>(pad), 0);
+    out.insert(out.end(), bytes.begin() + fzero, bytes.end() - mzero);
+    return out;
+}
+
+JobRecord FastPathTest::RunRecorded(const std::filesystem::path& output) {
+    const RecordingHost setup = host;
+    host = RecordingHost{};
+    host.texts = setup.texts;
+    host.radioIndex = setup.radioIndex;
+    host.Tick(kst::CheckControl::CheckBox1);
+    host.Tick(kst::CheckControl::CheckBox2);
+    host.texts[kst::TextControl::Edit2] = "3";
+    host.onYield = [this](int) { host.events.push_back("yield"); };
+    std::filesystem::remove(output);
+    const kst::JobResult result = Run();
+    JobRecord record{host.events, result.fzero, result.mzero, std::filesystem::exists(output), {}};
+    if (record.wrote) {
+        record.output = ReadAll(output);
+    }
+    return record;
+}
