@@ -11,13 +11,14 @@
 #include "trimjob.h"
 #include "zerotest.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <malloc.h>
 #include <memory>
 #include <stdexcept>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -30,29 +31,51 @@ using bench::ScratchFile;
 using bench::Speed;
 namespace fs = std::filesystem;
 
-constexpr int kRounds = 5;
+constexpr int kRounds = 7;
 constexpr std::int64_t kUnit = 1000000; // one unit of ComboBox1
 constexpr std::int64_t kNeededSpace = 5 * kGiB;
 
 // A timed run: returns the seconds of its measured part only.
 using TimedRun = std::function<double()>;
 
-template <class F> double Seconds(F&& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+// Seconds of this thread's CPU time, user and system: the machine's speed at
+// the work, not how much of the shared cores other processes left to it.
+double ThreadSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// Runs the baseline and its cases in turn, kRounds times, and keeps each
-// one's best time, so a burst of load from elsewhere does not count.
-std::vector<Speed> BestOf(std::int64_t bytes, const std::vector<TimedRun>& runs) {
-    std::vector<Speed> best(runs.size(), Speed{bytes, 1e300});
+template <class F> double Seconds(F&& work) {
+    const double start = ThreadSeconds();
+    work();
+    return ThreadSeconds() - start;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Runs the baseline (runs[0]) and then its cases, kRounds times. Each case's
+// ratio is the median of its ratios to the baseline run just before it, so a
+// burst of load from elsewhere falls on both sides of a ratio or is outvoted.
+std::vector<bench::Measured> Measure(std::int64_t bytes, const std::vector<TimedRun>& runs) {
+    std::vector<std::vector<double>> seconds(runs.size());
     for (int round = 0; round < kRounds; ++round) {
         for (std::size_t i = 0; i < runs.size(); ++i) {
-            best[i].seconds = std::min(best[i].seconds, runs[i]());
+            seconds[i].push_back(runs[i]());
         }
     }
-    return best;
+    std::vector<bench::Measured> measured;
+    for (const auto& times : seconds) {
+        std::vector<double> ratios;
+        for (int round = 0; round < kRounds; ++round) {
+            ratios.push_back(seconds[0][round] / times[round]);
+        }
+        measured.push_back({Speed{bytes, Median(times)}, Median(ratios)});
+    }
+    return measured;
 }
 
 void Expect(bool ok, const char* what) {
@@ -119,19 +142,19 @@ void ScanCases(Report& report, const fs::path& folder) {
     for (const std::int64_t bufsize : {1 * kUnit, 5 * kUnit, 10 * kUnit}) {
         const TimedRun trailing = ScanRun(file.Path(), bufsize, Side::Trailing, file.Size() - 4);
         const TimedRun leading = ScanRun(file.Path(), bufsize, Side::Leading, file.Size() - 4);
-        const auto speeds = BestOf(file.Size(), {ReadRun(file.Path(), bufsize),
-                                                 [&] {
-                                                     MarkEnd(file, true);
-                                                     return trailing();
-                                                 },
-                                                 [&] {
-                                                     MarkEnd(file, false);
-                                                     return leading();
-                                                 }});
+        const auto measured = Measure(file.Size(), {ReadRun(file.Path(), bufsize),
+                                                    [&] {
+                                                        MarkEnd(file, true);
+                                                        return trailing();
+                                                    },
+                                                    [&] {
+                                                        MarkEnd(file, false);
+                                                        return leading();
+                                                    }});
         const std::string chunk = ChunkLabel(bufsize);
-        report.Baseline("baseline read, 2 GiB", chunk, speeds[0]);
-        report.Case("trailing scan, 2 GiB, 4 bytes non-zero", chunk, speeds[1], 0.85);
-        report.Case("leading scan, 2 GiB, 4 bytes non-zero", chunk, speeds[2], 0.85);
+        report.Baseline("baseline read, 2 GiB", chunk, measured[0]);
+        report.Case("trailing scan, 2 GiB, 4 bytes non-zero", chunk, measured[1], 0.85);
+        report.Case("leading scan, 2 GiB, 4 bytes non-zero", chunk, measured[2], 0.85);
     }
 }
 
@@ -188,17 +211,17 @@ void ZeroTestCases(Report& report) {
     };
 
     buffer[static_cast<std::size_t>(last)] = 1;
-    auto speeds = BestOf(kMiB * kRepeats, {FindRun(buffer, kRepeats, PlainFirst, last),
-                                           FindRun(buffer, kRepeats, first, last)});
-    report.Baseline("byte loop, first non-zero, 1 MiB in cache", "-", speeds[0]);
-    report.Case("zero test, first non-zero, 1 MiB in cache", "-", speeds[1], 8);
+    auto measured = Measure(kMiB * kRepeats, {FindRun(buffer, kRepeats, PlainFirst, last),
+                                              FindRun(buffer, kRepeats, first, last)});
+    report.Baseline("byte loop, first non-zero, 1 MiB in cache", "-", measured[0]);
+    report.Case("zero test, first non-zero, 1 MiB in cache", "-", measured[1], 8);
 
     buffer[static_cast<std::size_t>(last)] = 0;
     buffer[0] = 1;
-    speeds = BestOf(kMiB * kRepeats, {FindRun(buffer, kRepeats, PlainLast, 0),
-                                      FindRun(buffer, kRepeats, lastOther, 0)});
-    report.Baseline("byte loop, last non-zero, 1 MiB in cache", "-", speeds[0]);
-    report.Case("zero test, last non-zero, 1 MiB in cache", "-", speeds[1], 8);
+    measured = Measure(kMiB * kRepeats, {FindRun(buffer, kRepeats, PlainLast, 0),
+                                         FindRun(buffer, kRepeats, lastOther, 0)});
+    report.Baseline("byte loop, last non-zero, 1 MiB in cache", "-", measured[0]);
+    report.Case("zero test, last non-zero, 1 MiB in cache", "-", measured[1], 8);
 }
 
 // The real copy writer over the whole input as kept bytes.
@@ -237,11 +260,11 @@ void CopyCases(Report& report, const fs::path& folder) {
     bench::ReadWhole(input.Path(), 10 * kUnit);
     const fs::path output = folder / "copy-out.bin";
     for (const std::int64_t bufsize : {1 * kUnit, 10 * kUnit}) {
-        const auto speeds = BestOf(input.Size(), {PlainCopyRun(input.Path(), output, bufsize),
-                                                  WriterRun(input.Path(), output, bufsize)});
+        const auto measured = Measure(input.Size(), {PlainCopyRun(input.Path(), output, bufsize),
+                                                     WriterRun(input.Path(), output, bufsize)});
         const std::string chunk = ChunkLabel(bufsize);
-        report.Baseline("plain read/write copy, 1 GiB", chunk, speeds[0]);
-        report.Case("copy writer, 1 GiB kept", chunk, speeds[1], 1.0);
+        report.Baseline("plain read/write copy, 1 GiB", chunk, measured[0]);
+        report.Case("copy writer, 1 GiB kept", chunk, measured[1], 1.0);
     }
 }
 
@@ -251,11 +274,11 @@ void SparseCase(Report& report, const fs::path& folder) {
     file.Sync();
     const std::int64_t bufsize = kUnit;
     bench::ReadWhole(file.Path(), bufsize);
-    const auto speeds =
-        BestOf(file.Size(), {ReadRun(file.Path(), bufsize),
-                             ScanRun(file.Path(), bufsize, Side::Trailing, file.Size() - kMiB)});
-    report.Baseline("baseline read, 8 GiB sparse, 1 MiB data", ChunkLabel(bufsize), speeds[0]);
-    report.Case("trailing scan, 8 GiB sparse, 1 MiB data", ChunkLabel(bufsize), speeds[1], 20);
+    const auto measured =
+        Measure(file.Size(), {ReadRun(file.Path(), bufsize),
+                              ScanRun(file.Path(), bufsize, Side::Trailing, file.Size() - kMiB)});
+    report.Baseline("baseline read, 8 GiB sparse, 1 MiB data", ChunkLabel(bufsize), measured[0]);
+    report.Case("trailing scan, 8 GiB sparse, 1 MiB data", ChunkLabel(bufsize), measured[1], 20);
 }
 
 // Kilobytes of a "Vm..." line of /proc/self/status.
@@ -303,7 +326,7 @@ void MemoryCase(Report& report, const fs::path& folder) {
     const double limit = static_cast<double>(bufsize) / kMiB + 16;
     report.Memory("peak memory above idle, 4 GiB measure+copy", ChunkLabel(bufsize),
                   static_cast<double>(peak - idle) / 1024, limit);
-    report.Note("(job took " + std::to_string(seconds).substr(0, 5) + " s; idle " +
+    report.Note("(the job took " + std::to_string(seconds).substr(0, 5) + " s of CPU; idle " +
                 std::to_string(idle / 1024) + " MiB)");
 }
 
@@ -347,8 +370,10 @@ int main(int argc, char** argv) {
                          static_cast<long long>(kNeededSpace / kMiB));
             return 2;
         }
-        std::printf("kestrune-bench: files in %s, best of %d rounds\n", folder.Path().c_str(),
-                    kRounds);
+        std::printf("kestrune-bench: files in %s\n"
+                    "GB/s: bytes per second of the benchmark thread's CPU time (user and system),\n"
+                    "median of %d rounds; ratio: median of each round's ratio to its baseline\n",
+                    folder.Path().c_str(), kRounds);
         Report report;
         ScanCases(report, folder.Path());
         ZeroTestCases(report);

@@ -25,15 +25,14 @@ Report::Report() {
     Line("case", "chunk", "GB/s", "ratio", "target", "met");
 }
 
-void Report::Baseline(const std::string& name, const std::string& chunk, Speed speed) {
-    baseline_ = speed;
-    Line(name, chunk, Fixed(speed.GBps(), 2), "1.00x", "", "");
+void Report::Baseline(const std::string& name, const std::string& chunk, const Measured& run) {
+    Line(name, chunk, Fixed(run.speed.GBps(), 2), "1.00x", "", "");
 }
 
-void Report::Case(const std::string& name, const std::string& chunk, Speed speed, double minRatio) {
-    const double ratio = speed.GBps() / baseline_.GBps();
-    Row(name, chunk, Fixed(speed.GBps(), 2), Fixed(ratio, 2, "x"),
-        ">= " + Fixed(minRatio, minRatio < 10 ? 2 : 0, "x"), ratio >= minRatio);
+void Report::Case(const std::string& name, const std::string& chunk, const Measured& run,
+                  double minRatio) {
+    Row(name, chunk, Fixed(run.speed.GBps(), 2), Fixed(run.ratio, 2, "x"),
+        ">= " + Fixed(minRatio, minRatio < 10 ? 2 : 0, "x"), run.ratio >= minRatio);
 }
 
 void Report::Memory(const std::string& name, const std::string& chunk, double mib,

@@ -13,14 +13,21 @@ struct Speed {
     double GBps() const { return seconds > 0 ? static_cast<double>(bytes) / seconds / 1e9 : 0; }
 };
 
-// The result table, printed row by row as the cases finish. Each case is
-// compared with the baseline printed last before it.
+// A run's median speed over the rounds, and the median of its ratios to the
+// baseline run of the same round (1 for the baseline itself).
+struct Measured {
+    Speed speed;
+    double ratio = 1;
+};
+
+// The result table, printed row by row as the cases finish.
 class Report {
 public:
     Report();
-    void Baseline(const std::string& name, const std::string& chunk, Speed speed);
-    // minRatio: the case's speed over the baseline's must reach it.
-    void Case(const std::string& name, const std::string& chunk, Speed speed, double minRatio);
+    void Baseline(const std::string& name, const std::string& chunk, const Measured& run);
+    // The case's ratio to its baseline must reach minRatio.
+    void Case(const std::string& name, const std::string& chunk, const Measured& run,
+              double minRatio);
     void Memory(const std::string& name, const std::string& chunk, double mib, double limitMib);
     void Note(const std::string& text);
     // Prints the closing line; true when every target was met.
@@ -30,7 +37,6 @@ private:
     void Row(const std::string& name, const std::string& chunk, const std::string& value,
              const std::string& ratio, const std::string& target, bool met);
 
-    Speed baseline_;
     int missed_ = 0;
 };
 
