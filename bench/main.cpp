@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Measures the scans, the zero test and the copy writer against plain
 // baselines on files it makes in a temp folder; see the README.
+//   kestrune-bench [folder [scan|zero|copy|sparse|memory ...]]
 #include "copywriter.h"
 #include "jobstate.h"
 #include "outputpath.h"
@@ -358,6 +359,30 @@ private:
     bool owned_ = false;
 };
 
+using Case = std::pair<const char*, std::function<void(Report&, const fs::path&)>>;
+
+const Case kCases[] = {
+    {"scan", ScanCases},
+    {"zero", [](Report& report, const fs::path&) { ZeroTestCases(report); }},
+    {"copy", CopyCases},
+    {"sparse", SparseCase},
+    // Last: its 4 GiB of output are still being written back after it.
+    {"memory", MemoryCase},
+};
+
+// Every case, or only those named after the folder.
+bool Wanted(const std::string& name, int argc, char** argv) {
+    if (argc <= 2) {
+        return true;
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (name == argv[i]) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -375,12 +400,11 @@ int main(int argc, char** argv) {
                     "median of %d rounds; ratio: median of each round's ratio to its baseline\n",
                     folder.Path().c_str(), kRounds);
         Report report;
-        ScanCases(report, folder.Path());
-        ZeroTestCases(report);
-        CopyCases(report, folder.Path());
-        SparseCase(report, folder.Path());
-        // Last: its 4 GiB of output are still being written back after it.
-        MemoryCase(report, folder.Path());
+        for (const auto& [name, run] : kCases) {
+            if (Wanted(name, argc, argv)) {
+                run(report, folder.Path());
+            }
+        }
         return report.Finish() ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kestrune-bench: %s\n", e.what());
