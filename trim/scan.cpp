@@ -90,8 +90,10 @@ public:
         for (std::int64_t end = length; end > 0 && found < 0; end -= kWindow) {
             const std::int64_t n = std::min(kWindow, end);
             Read(start + end - n, n);
-            if (const std::int64_t p = FindLastOther(window_, n, state_.fill); p >= 0) {
-                found = end - n + p;
+            // Tested forwards, the direction memory streams fastest in; the
+            // last byte is looked for only in the slice known to hold one.
+            if (FindFirstOther(window_, n, state_.fill) >= 0) {
+                found = end - n + FindLastOther(window_, n, state_.fill);
             }
         }
         Verify();
