@@ -8,6 +8,7 @@
 #include <winioctl.h>
 
 #include <algorithm>
+#include <string>
 
 namespace kst {
 namespace {
@@ -55,6 +56,30 @@ bool SeekTo(HANDLE h, std::int64_t pos) {
     return ::SetFilePointerEx(h, to, nullptr, FILE_BEGIN) != 0;
 }
 
+// Paths past MAX_PATH open only in the "\\?\" form, which takes a full path
+// with no "." or ".." parts; shorter paths are passed as they stand.
+std::wstring OpenablePath(const std::filesystem::path& path) {
+    const std::wstring& given = path.native();
+    constexpr std::size_t kLimit = MAX_PATH - 12; // leaves room for a file name in a folder
+    if (given.size() < kLimit || given.rfind(LR"(\\?\)", 0) == 0) {
+        return given;
+    }
+    const DWORD needed = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return given;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        return given;
+    }
+    full.resize(length);
+    if (full.rfind(LR"(\\)", 0) == 0) {
+        return LR"(\\?\UNC\)" + full.substr(2);
+    }
+    return LR"(\\?\)" + full;
+}
+
 } // namespace
 
 NativeHandle InputFile::InvalidHandle() {
@@ -67,7 +92,7 @@ InputFile::~InputFile() {
 
 bool InputFile::Open(const std::filesystem::path& path) {
     Close();
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    HANDLE h = ::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
@@ -154,8 +179,8 @@ bool OutputFile::Create(const std::filesystem::path& path, const InputFile& inpu
     Close();
     // OPEN_ALWAYS keeps an existing file's bytes until it is known not to be
     // the input; share mode 0 fails at once if anyone else holds it.
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
