@@ -94,9 +94,8 @@ void CopyChunk(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t 
     const std::int64_t done = out.CopyFrom(state.instream, pos, length);
     if (done < length) {
         WriteAll(out, state, ReadChunk(state, pos + done, length - done), length - done);
-    } else if (!state.instream.Unchanged()) {
-        // ReadChunk's test, for bytes the kernel moved
-        throw JobError(FormatMessage(msg::kInputChanged, state.inputText));
+    } else {
+        VerifyInputUnchanged(state); // ReadChunk's test, for bytes the kernel moved
     }
 }
 
@@ -124,29 +123,28 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
         host.AppendLog(msg::kPadLine + std::to_string(padcount));
     }
 
+    // Both endings keep the output, release both files and bring Execute back.
+    const auto end = [&](const char* line, JobEnding ending) {
+        CloseOutput(outstream, state);
+        incomplete.Keep();
+        state.instream.Close();
+        buttons.Restore();
+        host.AppendLog(line);
+        return ending;
+    };
+
     const auto [chunks, rest] = MakeChunkGrid(state.outsize, state.bufsize);
     state.chunkbuf.SetLength(state.bufsize);
     for (std::int64_t k = 0; k < chunks - 1; ++k) {
         if (host.AbortFlag()) {
-            CloseOutput(outstream, state);
-            incomplete.Keep();
-            state.instream.Close();
-            buttons.Restore();
-            host.AppendLog(msg::kAborted);
-            return JobEnding::Aborted;
+            return end(msg::kAborted, JobEnding::Aborted);
         }
         CopyChunk(outstream, state, state.fzero + k * state.bufsize, state.bufsize);
         host.SetGauge(ProgressValue(k + 1, chunks));
         host.Yield();
     }
     CopyChunk(outstream, state, state.fzero + (chunks - 1) * state.bufsize, rest);
-
-    CloseOutput(outstream, state);
-    incomplete.Keep();
-    state.instream.Close();
-    buttons.Restore();
-    host.AppendLog(msg::kFinished);
-    return JobEnding::Finished;
+    return end(msg::kFinished, JobEnding::Finished);
 }
 
 } // namespace kst

@@ -29,10 +29,14 @@ const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t le
         throw JobError(FormatMessage(msg::kReadFailed, state.inputText));
     }
     // Tested after the read: a write that raced it has moved the stamp by now.
+    VerifyInputUnchanged(state);
+    return data;
+}
+
+void VerifyInputUnchanged(const JobState& state) {
     if (!state.instream.Unchanged()) {
         throw JobError(FormatMessage(msg::kInputChanged, state.inputText));
     }
-    return data;
 }
 
 } // namespace kst

@@ -44,4 +44,7 @@ struct JobState {
 // of the file as it stood then, never a mix of two versions.
 const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t length);
 
+// Throws when another process has changed the input since it was opened.
+void VerifyInputUnchanged(const JobState& state);
+
 } // namespace kst

@@ -123,9 +123,7 @@ private:
 
     void Verify() {
         unverified_ = false;
-        if (!state_.instream.Unchanged()) {
-            throw JobError(FormatMessage(msg::kInputChanged, state_.inputText));
-        }
+        VerifyInputUnchanged(state_);
     }
 
     JobState& state_;
