@@ -2,6 +2,18 @@
 #include "GuiTestSupport.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QWidget>
+
+QString NativePath(const QTemporaryDir& dir, const QString& name) {
+    return QDir::toNativeSeparators(dir.filePath(name));
+}
+
+void ActivateAndWait(QWidget* window) {
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
 
 BoxRecorder::BoxRecorder() {
     kst::ui::SetBoxInterceptor([this](kst::ui::BoxKind kind, const QString& text) {

@@ -10,6 +10,9 @@
 
 #include <functional>
 
+class QTemporaryDir;
+class QWidget;
+
 // Records every box while alive instead of showing it, so nothing blocks.
 class BoxRecorder {
 public:
@@ -27,6 +30,12 @@ public:
     // Runs for each box after it has been recorded.
     std::function<void(const Box&)> onBox;
 };
+
+// A file name in dir as the window shows paths.
+QString NativePath(const QTemporaryDir& dir, const QString& name);
+
+// Activates window and waits until the system reports it active.
+void ActivateAndWait(QWidget* window);
 
 // Outside a recorder a box is reported as a warning and never shown.
 void InstallUnexpectedBoxGuard();

@@ -46,9 +46,7 @@ private:
     std::unique_ptr<BoxRecorder> recorder_;
     std::unique_ptr<QTemporaryDir> dir_;
 
-    QString Path(const QString& name) const {
-        return QDir::toNativeSeparators(dir_->filePath(name));
-    }
+    QString Path(const QString& name) const { return NativePath(*dir_, name); }
 
     void Execute() { QTest::mouseClick(form_->Button1, Qt::LeftButton); }
 

@@ -63,14 +63,9 @@ private:
     std::unique_ptr<BoxRecorder> recorder_;
     std::unique_ptr<TForm1> form_;
 
-    QString Path(const QString& name) const {
-        return QDir::toNativeSeparators(dir_->filePath(name));
-    }
+    QString Path(const QString& name) const { return NativePath(*dir_, name); }
 
-    void ActivateWindow() {
-        form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-    }
+    void ActivateWindow() { ActivateAndWait(form_.get()); }
 
 private slots:
     void init() {

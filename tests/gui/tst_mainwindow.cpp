@@ -55,10 +55,7 @@ class MainWindowTest : public QObject {
 private:
     std::unique_ptr<TForm1> form_;
 
-    void Activate() {
-        form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-    }
+    void Activate() { ActivateAndWait(form_.get()); }
 
 private slots:
     void init() {
