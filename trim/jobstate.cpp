@@ -26,11 +26,16 @@ std::uint8_t* ChunkBuffer::SetLength(std::int64_t length) {
 const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t length) {
     std::uint8_t* const data = state.chunkbuf.SetLength(length);
     if (state.instream.ReadAt(pos, data, length) != length) {
-        throw JobError(FormatMessage(msg::kReadFailed, state.inputText));
+        ThrowReadFailure(state);
     }
     // Tested after the read: a write that raced it has moved the stamp by now.
     VerifyInputUnchanged(state);
     return data;
+}
+
+void ThrowReadFailure(const JobState& state) {
+    VerifyInputUnchanged(state);
+    throw JobError(FormatMessage(msg::kReadFailed, state.inputText));
 }
 
 void VerifyInputUnchanged(const JobState& state) {

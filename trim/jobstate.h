@@ -11,6 +11,9 @@
 
 namespace kst {
 
+// Below this input size a thread to read ahead costs more than it saves.
+inline constexpr std::int64_t kReadAheadFrom = 64 * 1024 * 1024;
+
 // The one chunk buffer of a job. Its length is set before each read.
 class ChunkBuffer {
 public:
@@ -36,6 +39,7 @@ struct JobState {
     std::int64_t mzero = -1;
     std::int64_t outsize = 0;
     std::uint8_t fill = 0;
+    std::int64_t readAheadFrom = kReadAheadFrom; // input size from which scans read ahead
 };
 
 // Sets chunkbuf to length bytes and fills it from the input at pos. A short
@@ -46,5 +50,9 @@ const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t le
 
 // Throws when another process has changed the input since it was opened.
 void VerifyInputUnchanged(const JobState& state);
+
+// Throws for a read that came short or failed: as a change to the input when
+// it was changed (a file cut short under the job), else as a read failure.
+[[noreturn]] void ThrowReadFailure(const JobState& state);
 
 } // namespace kst

@@ -87,6 +87,7 @@ JobResult ResultOf(const JobState& state, JobEnding ending) {
 JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     JobState state;
     state.fill = options.fill;
+    state.readAheadFrom = options.readAheadFrom;
 
     host.ClearLog();
     OpenInput(state, host);

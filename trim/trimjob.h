@@ -2,6 +2,7 @@
 #pragma once
 
 #include "jobhost.h"
+#include "jobstate.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +15,10 @@ struct JobOptions {
     // Bytes per unit of ComboBox1's number; tests use a few bytes to reach
     // every chunk boundary with small files.
     std::int64_t chunkUnit = 1000000;
+    // Inputs of at least this many bytes are read ahead on a second thread
+    // during the scans; smaller ones are read in turn, sparing the thread's
+    // start. Tests use 0 to read every input ahead.
+    std::int64_t readAheadFrom = kReadAheadFrom;
 };
 
 enum class JobEnding {

@@ -258,7 +258,7 @@ TEST_F(JobTest, InputShrinkingDuringCopyRemovesTheOutput) {
             std::filesystem::resize_file(input, 12);
         }
     };
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " の読み込みに失敗しました");
+    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " は読み込み中に変更されました");
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_EQ(host.events.back(), "buttons:idle");
 }

@@ -194,7 +194,7 @@ TEST_F(JobTest, InputShrinkingDuringScanFailsCleanly) {
             std::filesystem::resize_file(input, 12);
         }
     };
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " の読み込みに失敗しました");
+    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " は読み込み中に変更されました");
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_TRUE(InputFree());
 }

@@ -369,10 +369,6 @@ std::string WriteFailed(const fs::path& path) {
     return "ファイル " + Utf8(path) + " への書き込みに失敗しました";
 }
 
-std::string ReadFailed(const fs::path& path) {
-    return "ファイル " + Utf8(path) + " の読み込みに失敗しました";
-}
-
 std::string InputChanged(const fs::path& path) {
     return "ファイル " + Utf8(path) + " は読み込み中に変更されました";
 }

@@ -90,5 +90,4 @@ const std::vector<std::string>& Notes();
 std::string OpenFailed(const std::filesystem::path& path);
 std::string CreateFailed(const std::filesystem::path& path);
 std::string WriteFailed(const std::filesystem::path& path);
-std::string ReadFailed(const std::filesystem::path& path);
 std::string InputChanged(const std::filesystem::path& path);
