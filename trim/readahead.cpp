@@ -23,23 +23,6 @@ void Pause() {
 #endif
 }
 
-// Waits until counter exceeds value.
-void AwaitAbove(const std::atomic<std::int64_t>& counter, std::int64_t value) {
-    const auto spinUntil = std::chrono::steady_clock::now() + kSpin;
-    bool spinning = true;
-    for (std::int64_t seen = counter.load(std::memory_order_acquire); seen <= value;
-         seen = counter.load(std::memory_order_acquire)) {
-        if (spinning) {
-            for (int i = 0; i < 16; ++i) {
-                Pause();
-            }
-            spinning = std::chrono::steady_clock::now() < spinUntil;
-        } else {
-            counter.wait(seen, std::memory_order_acquire);
-        }
-    }
-}
-
 std::unique_ptr<std::uint8_t[]> AllocateSlots(std::int64_t bytes) {
     try {
         return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
@@ -49,6 +32,32 @@ std::unique_ptr<std::uint8_t[]> AllocateSlots(std::int64_t bytes) {
 }
 
 } // namespace
+
+void Counter::Raise(std::int64_t value) {
+    value_.store(value);
+    if (sleepers_.load() > 0) {
+        const std::lock_guard lock(mutex_);
+        raised_.notify_all();
+    }
+}
+
+void Counter::AwaitAbove(std::int64_t value) {
+    const auto spinUntil = std::chrono::steady_clock::now() + kSpin;
+    while (value_.load(std::memory_order_acquire) <= value) {
+        if (std::chrono::steady_clock::now() >= spinUntil) {
+            // Counted as asleep before the last look: a raise after that
+            // look sees the sleeper and wakes it.
+            std::unique_lock lock(mutex_);
+            ++sleepers_;
+            raised_.wait(lock, [&] { return value_.load() > value; });
+            --sleepers_;
+            return;
+        }
+        for (int i = 0; i < 16; ++i) {
+            Pause();
+        }
+    }
+}
 
 ByteRange VisitedChunk(const JobState& state, ScanSide side, std::int64_t visit) {
     const auto [chunks, rest] = state.grid;
@@ -131,8 +140,7 @@ ReadAhead::ReadAhead(const JobState& state, ScanSide side)
 ReadAhead::~ReadAhead() {
     if (reader_.joinable()) {
         stop_.store(true);
-        released_.store(std::numeric_limits<std::int64_t>::max(), std::memory_order_release);
-        released_.notify_all();
+        released_.Raise(std::numeric_limits<std::int64_t>::max());
         reader_.join();
     }
 }
@@ -142,9 +150,8 @@ const Piece& ReadAhead::Next() {
         pieces_[0] = source_.Produce(slots_.get());
         return pieces_[0];
     }
-    released_.store(handed_, std::memory_order_release);
-    released_.notify_one();
-    AwaitAbove(published_, handed_);
+    released_.Raise(handed_);
+    published_.AwaitAbove(handed_);
     return pieces_[handed_++ % kSlots];
 }
 
@@ -154,8 +161,7 @@ void ReadAhead::ReadAll() {
     for (std::int64_t index = 0; AwaitSlot(index); ++index) {
         const Piece piece = source_.Produce(Slot(index));
         pieces_[index % kSlots] = piece;
-        published_.store(index + 1, std::memory_order_release);
-        published_.notify_one();
+        published_.Raise(index + 1);
         if (piece.readFailed) {
             return;
         }
@@ -168,7 +174,7 @@ std::uint8_t* ReadAhead::Slot(std::int64_t index) const {
 
 bool ReadAhead::AwaitSlot(std::int64_t index) {
     // The slot is free once the scan has given up the piece kSlots before.
-    AwaitAbove(released_, index - kSlots);
+    released_.AwaitAbove(index - kSlots);
     return !stop_.load();
 }
 

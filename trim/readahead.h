@@ -4,8 +4,10 @@
 #include "jobstate.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace kst {
@@ -68,6 +70,21 @@ private:
     std::int64_t done_ = 0; // bytes of the visited chunk handed out
 };
 
+// A count one thread raises and another waits on. A wait spins a while
+// before it sleeps; a raise takes the lock only when someone sleeps.
+class Counter {
+public:
+    void Raise(std::int64_t value);
+    // Returns once the count exceeds value.
+    void AwaitAbove(std::int64_t value);
+
+private:
+    std::atomic<std::int64_t> value_{0};
+    std::atomic<int> sleepers_{0};
+    std::mutex mutex_;
+    std::condition_variable raised_;
+};
+
 // Hands a scan its pieces. From state.readAheadFrom bytes of input on, a
 // second thread reads them ahead while the scan tests the ones before, so
 // the copy out of the page cache and the test overlap; at most kSlots pieces
@@ -98,8 +115,8 @@ private:
     PieceSource source_;
     Piece pieces_[kSlots];
     std::int64_t handed_ = 0; // pieces given to the scan
-    std::atomic<std::int64_t> published_{0};
-    std::atomic<std::int64_t> released_{0};
+    Counter published_;       // pieces read
+    Counter released_;        // pieces given up by the scan
     std::atomic<bool> stop_{false};
     std::thread reader_; // last: starts once everything above is set
 };
