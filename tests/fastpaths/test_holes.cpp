@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Scans over files with holes against the same bytes stored in full: the same
-// results, progress, yields and output. Holes lie at chunk edges and inside
-// chunks, and zeros are written back into part of a punched range.
+// Scans over files with holes, read in turn and read ahead, against the same
+// bytes stored in full: the same results, progress, yields and output. Holes
+// lie at chunk edges and inside chunks, and zeros are written back into part
+// of a punched range.
 #include "fastpathtest.h"
 
 namespace {
@@ -72,6 +73,9 @@ TEST_P(HoleScan, SameRunAsTheBytesStoredInFull) {
         }
         const Bytes bytes = ReadAll(input);
         const JobRecord sparse = RunRecorded(Output());
+        options.readAheadFrom = 0;
+        const JobRecord sparseAhead = RunRecorded(Output());
+        options.readAheadFrom = kst::kReadAheadFrom;
         Drop("in.bin", bytes);
         ASSERT_FALSE(HasHoles(input));
         const JobRecord dense = RunRecorded(Output());
@@ -80,6 +84,8 @@ TEST_P(HoleScan, SameRunAsTheBytesStoredInFull) {
         EXPECT_EQ(sparse.fzero, want.fzero) << unit;
         EXPECT_EQ(sparse.mzero, want.mzero) << unit;
         EXPECT_EQ(sparse.events, dense.events) << unit;
+        EXPECT_EQ(sparseAhead.events, dense.events) << unit;
+        EXPECT_EQ(sparseAhead.output, sparse.output) << unit;
         ASSERT_EQ(sparse.wrote, want.fzero >= 1 || want.mzero >= 1) << unit;
         if (sparse.wrote) {
             EXPECT_EQ(sparse.output, TrimmedCopy(bytes, want.fzero, want.mzero, 3)) << unit;
