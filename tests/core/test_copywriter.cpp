@@ -330,6 +330,7 @@ TEST_F(JobTest, RandomFilesMatchReferenceTrim) {
         host = RecordingHost{};
         host.texts[TextControl::Label1] = Utf8(input);
         options.chunkUnit = draw(1, 9);
+        options.readAheadFrom = draw(0, 3) == 0 ? 0 : kst::kReadAheadFrom; // a quarter read ahead
         const bool leading = draw(0, 1) == 1;
         const bool padBox = draw(0, 1) == 1;
         const bool measureOnly = draw(0, 4) == 0;
