@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <new>
+#include "joberror.h"
 
 namespace kst::ui {
 namespace {
@@ -48,10 +48,7 @@ void SetBoxInterceptor(BoxInterceptor interceptor) {
 }
 
 QString FailureText(const QString& message) {
-    if (!message.isEmpty() && message.back().unicode() > u'.') {
-        return message + QLatin1Char('.');
-    }
-    return message;
+    return QString::fromStdString(FailureBoxText(message.toStdString()));
 }
 
 std::unique_ptr<QMessageBox> BuildInformationBox(const QString& text) {
@@ -71,9 +68,7 @@ void ShowFailure(const QString& message) {
 }
 
 void ShowFailure(const std::exception& failure) {
-    const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr;
-    ShowFailure(outOfMemory ? QStringLiteral("メモリが足りません")
-                            : QString::fromUtf8(failure.what()));
+    ShowFailure(QString::fromStdString(FailureMessage(failure)));
 }
 
 } // namespace kst::ui

@@ -18,8 +18,7 @@ enum class BoxKind { Information, Failure };
 using BoxInterceptor = std::function<void(BoxKind kind, const QString& text)>;
 void SetBoxInterceptor(BoxInterceptor interceptor);
 
-// The failure text as shown: a "." is added after a message whose last
-// character lies above "." in code order (Japanese text, letters, digits).
+// The failure text as shown (kst::FailureBoxText).
 QString FailureText(const QString& message);
 
 // The boxes ready to exec(); built separately so they can be inspected.
@@ -29,8 +28,7 @@ std::unique_ptr<QMessageBox> BuildFailureBox(const QString& message);
 // Modal; return once the user has closed the box.
 void ShowInformation(const QString& text);
 void ShowFailure(const QString& message);
-// The failure box for a caught failure; running out of memory reads
-// "メモリが足りません".
+// The failure box for a caught failure (kst::FailureMessage).
 void ShowFailure(const std::exception& failure);
 
 } // namespace kst::ui

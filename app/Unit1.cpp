@@ -6,6 +6,7 @@
 #include "MessageBoxes.h"
 #include "RadioGroup.h"
 #include "StatusBar.h"
+#include "kestrune_version.h"
 #include "trimjob.h"
 
 #include <QCheckBox>
@@ -172,7 +173,8 @@ TForm1::~TForm1() {
 void TForm1::CreateControls() {
     Label1 = MakePathLabel(this);
     Gauge1 = Place(new TGauge(this), "Gauge1", QRect(8, 168, 361, 17));
-    Label3 = MakeFittedLabel(this, "Label3", QStringLiteral("Ver 0.20  Kestrune project"),
+    Label3 = MakeFittedLabel(this, "Label3",
+                             QStringLiteral("Ver " KESTRUNE_VERSION_STRING "  Kestrune project"),
                              QPoint(168, 304));
     Label4 = MakeFittedLabel(this, "Label4", QStringLiteral("バッファ(MB)"), QPoint(160, 144));
     Button1 = Make<QPushButton>(this, "Button1", QRect(296, 8, 75, 25), QStringLiteral("実行"));
@@ -305,41 +307,42 @@ void TForm1::JobReturned() {
     }
 }
 
-std::string TForm1::ReadText(kst::TextControl control) {
+std::string TForm1::ReadField(kst::Field control) {
     switch (control) {
-    case kst::TextControl::Label1:
+    case kst::Field::InputPath:
         return Label1->text().toStdString();
-    case kst::TextControl::Edit1:
+    case kst::Field::OutputFolder:
         return Edit1->text().toStdString();
-    case kst::TextControl::Edit2:
+    case kst::Field::PadText:
         return Edit2->text().toStdString();
-    case kst::TextControl::ComboBox1:
+    case kst::Field::ChunkText:
         return ComboBox1->currentText().toStdString();
     }
     return {};
 }
 
-bool TForm1::IsChecked(kst::CheckControl control) {
+bool TForm1::IsOn(kst::Option control) {
     switch (control) {
-    case kst::CheckControl::CheckBox1:
+    case kst::Option::TrimLeading:
         return CheckBox1->isChecked();
-    case kst::CheckControl::CheckBox2:
+    case kst::Option::WritePad:
         return CheckBox2->isChecked();
-    case kst::CheckControl::CheckBox3:
+    case kst::Option::MeasureOnly:
         return CheckBox3->isChecked();
     }
     return false;
 }
 
-int TForm1::RadioIndex() {
-    return RadioGroup1->ItemIndex();
+kst::OutputPlace TForm1::OutputChoice() {
+    return RadioGroup1->ItemIndex() == 0 ? kst::OutputPlace::BesideInput
+                                         : kst::OutputPlace::InFolder;
 }
 
-bool TForm1::AbortFlag() {
+bool TForm1::AbortRequested() {
     return abortflag;
 }
 
-void TForm1::ClearAbortFlag() {
+void TForm1::ClearAbortRequest() {
     abortflag = false;
 }
 
@@ -355,8 +358,8 @@ void TForm1::AppendLog(std::string_view line) {
     Memo1->ensureCursorVisible();
 }
 
-void TForm1::SetPanel(int index, std::string_view text) {
-    StatusBar1->SetPanelText(index, FromUtf8(text));
+void TForm1::ShowFigure(kst::Figure figure, std::string_view text) {
+    StatusBar1->SetPanelText(static_cast<int>(figure), FromUtf8(text));
 }
 
 void TForm1::SetGauge(int percent) {

@@ -49,14 +49,14 @@ public:
     bool JobRunning() const { return jobRunning_; }
 
     // kst::JobHost
-    std::string ReadText(kst::TextControl control) override;
-    bool IsChecked(kst::CheckControl control) override;
-    int RadioIndex() override;
-    bool AbortFlag() override;
-    void ClearAbortFlag() override;
+    std::string ReadField(kst::Field control) override;
+    bool IsOn(kst::Option control) override;
+    kst::OutputPlace OutputChoice() override;
+    bool AbortRequested() override;
+    void ClearAbortRequest() override;
     void ClearLog() override;
     void AppendLog(std::string_view line) override;
-    void SetPanel(int index, std::string_view text) override;
+    void ShowFigure(kst::Figure figure, std::string_view text) override;
     void SetGauge(int percent) override;
     void ShowAbortButton(bool copying) override;
     void Inform(std::string_view text) override;

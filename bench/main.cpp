@@ -318,9 +318,9 @@ void MemoryCase(Report& report, const fs::path& folder) {
     const std::int64_t bufsize = 10 * kUnit;
 
     bench::QuietHost host;
-    host.texts[kst::TextControl::Label1] = file.Path().string();
-    host.texts[kst::TextControl::ComboBox1] = "10";
-    host.checks[kst::CheckControl::CheckBox1] = true;
+    host.texts[kst::Field::InputPath] = file.Path().string();
+    host.texts[kst::Field::ChunkText] = "10";
+    host.checks[kst::Option::TrimLeading] = true;
     const std::int64_t idle = ResetPeakKiB();
     kst::JobResult result;
     const double seconds = Seconds(
@@ -330,8 +330,8 @@ void MemoryCase(Report& report, const fs::path& folder) {
         Clock::Wall);
     const std::int64_t peak = StatusKiB("VmHWM");
     fs::remove(output);
-    Expect(result.ending == kst::JobEnding::Finished && result.fzero == kMiB &&
-               result.mzero == kMiB - 1,
+    Expect(result.ending == kst::JobEnding::Finished && result.frontRun == kMiB &&
+               result.tailRun == kMiB - 1,
            "measure and copy");
 
     const double limit = static_cast<double>(bufsize) / kMiB + 16;

@@ -12,17 +12,17 @@ namespace bench {
 // the virtual calls, so the timings are the work behind them.
 class QuietHost : public kst::JobHost {
 public:
-    std::map<kst::TextControl, std::string> texts;
-    std::map<kst::CheckControl, bool> checks;
+    std::map<kst::Field, std::string> texts;
+    std::map<kst::Option, bool> checks;
 
-    std::string ReadText(kst::TextControl c) override { return texts[c]; }
-    bool IsChecked(kst::CheckControl c) override { return checks[c]; }
-    int RadioIndex() override { return 0; }
-    bool AbortFlag() override { return false; }
-    void ClearAbortFlag() override {}
+    std::string ReadField(kst::Field c) override { return texts[c]; }
+    bool IsOn(kst::Option c) override { return checks[c]; }
+    kst::OutputPlace OutputChoice() override { return kst::OutputPlace::BesideInput; }
+    bool AbortRequested() override { return false; }
+    void ClearAbortRequest() override {}
     void ClearLog() override {}
     void AppendLog(std::string_view) override {}
-    void SetPanel(int, std::string_view) override {}
+    void ShowFigure(kst::Figure, std::string_view) override {}
     void SetGauge(int) override {}
     void ShowAbortButton(bool) override {}
     void Inform(std::string_view) override {}

@@ -12,27 +12,27 @@ void CliHost::WriteLine(std::string_view line) {
     log_ << line << '\n' << std::flush;
 }
 
-std::string CliHost::ReadText(TextControl control) {
+std::string CliHost::ReadField(Field control) {
     switch (control) {
-    case TextControl::Label1:
+    case Field::InputPath:
         return file_;
-    case TextControl::Edit1:
+    case Field::OutputFolder:
         return options_.outDir.value_or("");
-    case TextControl::Edit2:
+    case Field::PadText:
         return options_.pad.value_or("0");
-    case TextControl::ComboBox1:
+    case Field::ChunkText:
         return options_.chunk;
     }
     return {};
 }
 
-bool CliHost::IsChecked(CheckControl control) {
+bool CliHost::IsOn(Option control) {
     switch (control) {
-    case CheckControl::CheckBox1:
+    case Option::TrimLeading:
         return options_.leading;
-    case CheckControl::CheckBox2:
+    case Option::WritePad:
         return options_.pad.has_value();
-    case CheckControl::CheckBox3:
+    case Option::MeasureOnly:
         return options_.measureOnly;
     }
     return false;
@@ -40,11 +40,11 @@ bool CliHost::IsChecked(CheckControl control) {
 
 // A stop request is never cleared: the copy's clearing of the window's flag
 // at its start must not forget a Ctrl-C that came during the measurement.
-bool CliHost::AbortFlag() {
+bool CliHost::AbortRequested() {
     return StopSignal() != 0;
 }
 
-void CliHost::SetPanel(int /*index*/, std::string_view text) {
+void CliHost::ShowFigure(Figure /*figure*/, std::string_view text) {
     if (!text.empty()) {
         WriteLine(text);
     }

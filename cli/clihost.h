@@ -25,16 +25,18 @@ public:
     void SetFile(std::string path) { file_ = std::move(path); }
     void WriteLine(std::string_view line);
 
-    std::string ReadText(TextControl control) override;
-    bool IsChecked(CheckControl control) override;
-    int RadioIndex() override { return options_.outDir ? 1 : 0; }
+    std::string ReadField(Field control) override;
+    bool IsOn(Option control) override;
+    OutputPlace OutputChoice() override {
+        return options_.outDir ? OutputPlace::InFolder : OutputPlace::BesideInput;
+    }
 
-    bool AbortFlag() override;
-    void ClearAbortFlag() override {}
+    bool AbortRequested() override;
+    void ClearAbortRequest() override {}
 
     void ClearLog() override {}
     void AppendLog(std::string_view line) override { WriteLine(line); }
-    void SetPanel(int index, std::string_view text) override;
+    void ShowFigure(Figure figure, std::string_view text) override;
     void SetGauge(int percent) override { bar_.Show(percent); }
     void ShowAbortButton(bool copying) override { copying_ = copying; }
     void Inform(std::string_view text) override { WriteLine(text); }

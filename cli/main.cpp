@@ -32,14 +32,21 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const std::string& 
         report.result = result;
         if (result.ending == kst::JobEnding::NoOutputFolder) {
             report.error = kst::msg::kSpecifyFolder;
+            report.errorKind = "no_output_folder";
         }
     } catch (const StopDuringMeasure&) {
         host.WriteLine(kst::msg::kAborted);
         report.status = FileStatus::Aborted;
-    } catch (const std::exception& e) {
+    } catch (const kst::JobError& e) {
         host.WriteLine(e.what());
         report.status = FileStatus::Failed;
         report.error = e.what();
+        report.errorKind = kst::ErrorKindName(e.Kind());
+    } catch (const std::exception& e) {
+        report.error = kst::FailureMessage(e);
+        host.WriteLine(report.error);
+        report.status = FileStatus::Failed;
+        report.errorKind = "internal";
     }
     return report;
 }

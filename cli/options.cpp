@@ -3,6 +3,7 @@
 
 #include "intparse.h"
 #include "joberror.h"
+#include "kestrune_version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -74,7 +75,7 @@ void AddOptions(CLI::App& app, CliOptions& o, int& fill) {
     app.add_option("--chunk-unit", o.chunkUnit, "Bytes per --chunk unit")
         ->group("")
         ->check(CLI::Range(std::int64_t{1}, std::int64_t{1000000}));
-    app.set_version_flag("--version", "kestrune-cli " KESTRUNE_VERSION);
+    app.set_version_flag("--version", "kestrune-cli " KESTRUNE_VERSION_STRING);
 }
 
 } // namespace

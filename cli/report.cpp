@@ -65,10 +65,10 @@ std::string ReportJson(const FileReport& report) {
     const std::optional<JobResult>& r = report.result;
     Json json;
     json["path"] = report.path;
-    json["size"] = Figure(r, Measured, &JobResult::insize);
-    json["front"] = Figure(r, Measured, &JobResult::fzero);
-    json["tail"] = Figure(r, Measured, &JobResult::mzero);
-    json["out_size"] = Figure(r, OutSizeShown, &JobResult::outsize);
+    json["size"] = Figure(r, Measured, &JobResult::inputSize);
+    json["front"] = Figure(r, Measured, &JobResult::frontRun);
+    json["tail"] = Figure(r, Measured, &JobResult::tailRun);
+    json["out_size"] = Figure(r, OutSizeShown, &JobResult::outputSize);
     if (r && OutputLeft(r->ending)) {
         const std::u8string output = r->output.u8string();
         json["output"] = std::string(output.begin(), output.end());
@@ -78,6 +78,7 @@ std::string ReportJson(const FileReport& report) {
     json["status"] = StatusText(report.status);
     if (report.status == FileStatus::Failed) {
         json["error"] = report.error;
+        json["error_kind"] = report.errorKind;
     }
     // Paths need not be UTF-8; invalid bytes become U+FFFD so the line stays JSON.
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);

@@ -21,10 +21,11 @@ struct FileReport {
     FileStatus status = FileStatus::Failed;
     std::optional<JobResult> result; // absent when the job did not return
     std::string error;
+    std::string errorKind; // ErrorKindName, or no_output_folder
 };
 
 // One JSON object on one line: path, size, front, tail, out_size, output,
-// status, and error for a failure. Figures the job did not reach are null;
+// status, and error and error_kind for a failure. Figures the job did not reach are null;
 // output names the file this run left on disk, or is null.
 std::string ReportJson(const FileReport& report);
 

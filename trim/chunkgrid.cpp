@@ -9,7 +9,8 @@ namespace kst {
 ChunkGrid MakeChunkGrid(std::int64_t length, std::int64_t bufsize) {
     if (bufsize == 0) {
         // 0/0 and n/0 fail differently in the runtime the texts come from.
-        throw JobError(length == 0 ? msg::kInvalidOperation : msg::kDivideByZero);
+        throw length == 0 ? JobError(ErrorKind::InvalidOperation, msg::kInvalidOperation)
+                          : JobError(ErrorKind::DivideByZero, msg::kDivideByZero);
     }
     return ChunkGrid{length / bufsize + 1, length % bufsize};
 }

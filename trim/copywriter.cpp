@@ -61,13 +61,13 @@ private:
 // The pad length, or -1 when no pad is asked for. Read before the output is
 // created, so a bad text never empties an existing file of that name.
 std::int64_t ReadPadCount(JobHost& host) {
-    if (!host.IsChecked(CheckControl::CheckBox1) || !host.IsChecked(CheckControl::CheckBox2)) {
+    if (!host.IsOn(Option::TrimLeading) || !host.IsOn(Option::WritePad)) {
         return -1;
     }
-    const std::string text = host.ReadText(TextControl::Edit2);
+    const std::string text = host.ReadField(Field::PadText);
     const std::int32_t padcount = StrToInt(text);
     if (padcount < 0) {
-        throw JobError(FormatMessage(msg::kNegativePad, text));
+        throw JobError(ErrorKind::BadPad, FormatMessage(msg::kNegativePad, text));
     }
     return padcount;
 }
@@ -75,7 +75,7 @@ std::int64_t ReadPadCount(JobHost& host) {
 void WriteAll(OutputFile& out, const JobState& state, const std::uint8_t* data,
               std::int64_t length) {
     if (out.Write(data, length) != length) {
-        throw JobError(FormatMessage(msg::kWriteFailed, state.outputText));
+        throw JobError(ErrorKind::WriteFailed, FormatMessage(msg::kWriteFailed, state.outputText));
     }
 }
 
@@ -101,21 +101,22 @@ void CopyChunk(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t 
 
 void CloseOutput(OutputFile& out, const JobState& state) {
     if (!out.Close()) {
-        throw JobError(FormatMessage(msg::kWriteFailed, state.outputText));
+        throw JobError(ErrorKind::WriteFailed, FormatMessage(msg::kWriteFailed, state.outputText));
     }
 }
 
 } // namespace
 
 JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
-    host.ClearAbortFlag();
+    host.ClearAbortRequest();
     AbortButtonShown buttons(host);
     host.AppendLog(msg::kCreatingOutput);
 
     const std::int64_t padcount = ReadPadCount(host);
     OutputFile outstream;
     if (!outstream.Create(state.outputPath, state.instream)) {
-        throw JobError(FormatMessage(msg::kCreateFailed, state.outputText));
+        throw JobError(ErrorKind::CreateFailed,
+                       FormatMessage(msg::kCreateFailed, state.outputText));
     }
     IncompleteOutput incomplete(outstream, state.outputPath);
     if (padcount >= 0) {
@@ -136,7 +137,7 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     const auto [chunks, rest] = MakeChunkGrid(state.outsize, state.bufsize);
     state.chunkbuf.SetLength(state.bufsize);
     for (std::int64_t k = 0; k < chunks - 1; ++k) {
-        if (host.AbortFlag()) {
+        if (host.AbortRequested()) {
             return end(msg::kAborted, JobEnding::Aborted);
         }
         CopyChunk(outstream, state, state.fzero + k * state.bufsize, state.bufsize);

@@ -104,7 +104,7 @@ std::int32_t StrToInt(std::string_view text) {
     if (const auto value = TryStrToInt(text)) {
         return *value;
     }
-    throw JobError(FormatMessage(msg::kNotInteger, text));
+    throw JobError(ErrorKind::NotInteger, FormatMessage(msg::kNotInteger, text));
 }
 
 } // namespace kst

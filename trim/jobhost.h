@@ -6,33 +6,47 @@
 
 namespace kst {
 
-// Controls whose text the job reads.
-enum class TextControl { Label1, Edit1, Edit2, ComboBox1 };
+// Texts the job asks for.
+enum class Field {
+    InputPath,    // the dropped file
+    OutputFolder, // used when the output goes into a chosen folder
+    PadText,      // number of zero bytes written ahead of the kept data
+    ChunkText,    // chunk size in units of JobOptions::chunkUnit
+};
 
-// Check boxes the job reads.
-enum class CheckControl { CheckBox1, CheckBox2, CheckBox3 };
+// Yes/no choices the job asks for.
+enum class Option {
+    TrimLeading, // measure and remove the leading run too
+    WritePad,    // write the pad (only counts with TrimLeading)
+    MeasureOnly, // measure, write nothing
+};
 
-// The job's only view of the window. Each read happens at the moment the job
-// needs the value, so changes made during a yield count from then on.
+enum class OutputPlace { BesideInput, InFolder };
+
+// The figures the job reports, in the order they are shown.
+enum class Figure { FrontRun, TailRun, OutputSize };
+
+// The job's only view of its front end. Each value is asked for at the
+// moment the job needs it, so changes made during a yield count from then on.
 // All texts are UTF-8.
 class JobHost {
 public:
     virtual ~JobHost() = default;
 
-    virtual std::string ReadText(TextControl control) = 0;
-    virtual bool IsChecked(CheckControl control) = 0;
-    // Index of RadioGroup1's selected item.
-    virtual int RadioIndex() = 0;
+    virtual std::string ReadField(Field field) = 0;
+    virtual bool IsOn(Option option) = 0;
+    virtual OutputPlace OutputChoice() = 0;
 
-    virtual bool AbortFlag() = 0;
-    virtual void ClearAbortFlag() = 0;
+    // The abort request, polled before each full chunk of the copy.
+    virtual bool AbortRequested() = 0;
+    virtual void ClearAbortRequest() = 0;
 
     virtual void ClearLog() = 0;
     virtual void AppendLog(std::string_view line) = 0;
-    // index 0..2 of StatusBar1's panels.
-    virtual void SetPanel(int index, std::string_view text) = 0;
+    // An empty text clears the figure's place.
+    virtual void ShowFigure(Figure figure, std::string_view text) = 0;
     virtual void SetGauge(int percent) = 0;
-    // true: Execute hidden, Abort shown (copy phase); false: the idle pair.
+    // true: the copy runs, Abort takes Execute's place; false: idle again.
     virtual void ShowAbortButton(bool copying) = 0;
     // Modal notice; returns once the user has closed it.
     virtual void Inform(std::string_view text) = 0;

@@ -16,9 +16,9 @@ std::uint8_t* ChunkBuffer::SetLength(std::int64_t length) {
         }
         bytes_.resize(static_cast<std::size_t>(length));
     } catch (const std::bad_alloc&) {
-        throw JobError(msg::kOutOfMemory);
+        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
     } catch (const std::length_error&) {
-        throw JobError(msg::kOutOfMemory);
+        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
     }
     return bytes_.data();
 }
@@ -35,12 +35,12 @@ const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t le
 
 void ThrowReadFailure(const JobState& state) {
     VerifyInputUnchanged(state);
-    throw JobError(FormatMessage(msg::kReadFailed, state.inputText));
+    throw JobError(ErrorKind::ReadFailed, FormatMessage(msg::kReadFailed, state.inputText));
 }
 
 void VerifyInputUnchanged(const JobState& state) {
     if (!state.instream.Unchanged()) {
-        throw JobError(FormatMessage(msg::kInputChanged, state.inputText));
+        throw JobError(ErrorKind::InputChanged, FormatMessage(msg::kInputChanged, state.inputText));
     }
 }
 

@@ -27,7 +27,7 @@ std::unique_ptr<std::uint8_t[]> AllocateSlots(std::int64_t bytes) {
     try {
         return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
     } catch (const std::bad_alloc&) {
-        throw JobError(msg::kOutOfMemory);
+        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
     }
 }
 
@@ -133,7 +133,7 @@ ReadAhead::ReadAhead(const JobState& state, ScanSide side)
     try {
         reader_ = std::thread([this] { ReadAll(); });
     } catch (const std::system_error&) {
-        throw JobError(msg::kOutOfMemory);
+        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
     }
 }
 

@@ -18,18 +18,18 @@ namespace {
 constexpr std::int32_t kMaxChunkUnits = 2147; // above this the byte count overflows 32 bits
 
 void OpenInput(JobState& state, JobHost& host) {
-    state.inputText = host.ReadText(TextControl::Label1);
+    state.inputText = host.ReadField(Field::InputPath);
     if (!state.instream.Open(PathFromUtf8(state.inputText))) {
-        throw JobError(FormatMessage(msg::kOpenFailed, state.inputText));
+        throw JobError(ErrorKind::OpenFailed, FormatMessage(msg::kOpenFailed, state.inputText));
     }
 }
 
 // False when the chosen output folder does not exist.
 bool FormOutputPath(JobState& state, JobHost& host) {
-    if (host.RadioIndex() == 0) {
+    if (host.OutputChoice() == OutputPlace::BesideInput) {
         state.outputText = OutputBesideInput(state.inputText);
     } else {
-        const std::string folder = host.ReadText(TextControl::Edit1);
+        const std::string folder = host.ReadField(Field::OutputFolder);
         if (!DirectoryExists(folder)) {
             return false;
         }
@@ -41,31 +41,31 @@ bool FormOutputPath(JobState& state, JobHost& host) {
 
 // 0 passes, so the grid fails with the runtime's own division message.
 std::int64_t ReadChunkSize(JobHost& host, std::int64_t unit) {
-    const std::string text = host.ReadText(TextControl::ComboBox1);
+    const std::string text = host.ReadField(Field::ChunkText);
     const std::int32_t units = StrToInt(text);
     if (units < 0 || units > kMaxChunkUnits) {
-        throw JobError(FormatMessage(msg::kChunkSizeRange, text));
+        throw JobError(ErrorKind::BadChunkSize, FormatMessage(msg::kChunkSizeRange, text));
     }
     return units * unit;
 }
 
-void ShowPanel(JobHost& host, int index, const char* caption, std::int64_t value) {
-    host.SetPanel(index, caption + GroupDigits(value));
+void ShowFigure(JobHost& host, Figure figure, const char* caption, std::int64_t value) {
+    host.ShowFigure(figure, caption + GroupDigits(value));
 }
 
 void Measure(JobState& state, JobHost& host) {
-    const bool leading = host.IsChecked(CheckControl::CheckBox1);
+    const bool leading = host.IsOn(Option::TrimLeading);
     if (leading) {
         host.AppendLog(msg::kScanningLeading);
         ScanLeadingZeros(state, host);
-        ShowPanel(host, 0, msg::kFrontPanel, state.fzero);
+        ShowFigure(host, Figure::FrontRun, msg::kFrontPanel, state.fzero);
     }
     host.AppendLog(msg::kScanningTrailing);
     ScanTrailingZeros(state, host);
     if (state.mzero < 0) {
         host.Inform(std::to_string(state.mzero));
     }
-    ShowPanel(host, 1, msg::kTailPanel, state.mzero);
+    ShowFigure(host, Figure::TailRun, msg::kTailPanel, state.mzero);
     if (!leading) {
         state.fzero = 0;
     }
@@ -97,10 +97,10 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     }
     state.insize = state.instream.Size();
     if (state.insize < 0) {
-        throw JobError(FormatMessage(msg::kReadFailed, state.inputText));
+        throw JobError(ErrorKind::ReadFailed, FormatMessage(msg::kReadFailed, state.inputText));
     }
-    for (int panel = 0; panel < 3; ++panel) {
-        host.SetPanel(panel, "");
+    for (const Figure figure : {Figure::FrontRun, Figure::TailRun, Figure::OutputSize}) {
+        host.ShowFigure(figure, "");
     }
     state.bufsize = ReadChunkSize(host, options.chunkUnit);
     host.AppendLog(FormatMessage(msg::kSizeLine, state.inputText) + std::to_string(state.insize));
@@ -112,8 +112,8 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
         return ResultOf(state, JobEnding::NothingToTrim);
     }
     state.outsize = state.insize - state.fzero - state.mzero;
-    ShowPanel(host, 2, msg::kOutSizePanel, state.outsize);
-    if (host.IsChecked(CheckControl::CheckBox3)) {
+    ShowFigure(host, Figure::OutputSize, msg::kOutSizePanel, state.outsize);
+    if (host.IsOn(Option::MeasureOnly)) {
         return ResultOf(state, JobEnding::MeasureOnly);
     }
     return ResultOf(state, WriteTrimmedCopy(state, host));

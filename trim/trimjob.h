@@ -31,10 +31,10 @@ enum class JobEnding {
 
 struct JobResult {
     JobEnding ending = JobEnding::NoOutputFolder;
-    std::int64_t insize = 0;
-    std::int64_t fzero = -1;
-    std::int64_t mzero = -1;
-    std::int64_t outsize = 0; // 0 unless the job got as far as computing it
+    std::int64_t inputSize = 0;
+    std::int64_t frontRun = -1;  // -1: not measured, or no other byte found
+    std::int64_t tailRun = -1;   // -1: no other byte found
+    std::int64_t outputSize = 0; // 0 unless the job got as far as computing it
     std::filesystem::path output;
 };
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "clitest.h"
+#include "kestrune_version.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST_F(CliTest, HelpListsEveryOption) {
 TEST_F(CliTest, VersionIsTheProjectVersion) {
     const CliRun run = Run({"--version"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "kestrune-cli " KESTRUNE_VERSION "\n");
+    EXPECT_EQ(run.out, "kestrune-cli " KESTRUNE_VERSION_STRING "\n");
 }
 
 } // namespace

@@ -68,7 +68,8 @@ TEST_F(CliTest, JsonReportsEachFileInOrder) {
          {"out_size", nullptr},
          {"output", nullptr},
          {"status", "failed"},
-         {"error", "ファイル gone.bin は開けません"}},
+         {"error", "ファイル gone.bin は開けません"},
+         {"error_kind", "open_failed"}},
     };
     EXPECT_EQ(JsonLines(run.out), expected);
     EXPECT_TRUE(Exists("trim(KST).bin"));

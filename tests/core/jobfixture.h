@@ -24,7 +24,7 @@ protected:
 
     void Drop(const std::string& name, const Bytes& bytes) {
         input = dir.Write(name, bytes);
-        host.texts[kst::TextControl::Label1] = Utf8(input);
+        host.texts[kst::Field::InputPath] = Utf8(input);
     }
     std::filesystem::path Output() const {
         return kst::PathFromUtf8(kst::OutputBesideInput(Utf8(input)));

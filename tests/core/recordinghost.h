@@ -12,10 +12,10 @@
 // is recorded in order as one event string.
 class RecordingHost : public kst::JobHost {
 public:
-    std::map<kst::TextControl, std::string> texts{{kst::TextControl::Edit2, "0"},
-                                                  {kst::TextControl::ComboBox1, "1"}};
-    std::map<kst::CheckControl, bool> checks;
-    int radioIndex = 0;
+    std::map<kst::Field, std::string> texts{{kst::Field::PadText, "0"},
+                                            {kst::Field::ChunkText, "1"}};
+    std::map<kst::Option, bool> checks;
+    kst::OutputPlace place = kst::OutputPlace::BesideInput;
     bool abortflag = false;
 
     std::vector<std::string> events;
@@ -26,11 +26,11 @@ public:
     std::function<void(int)> onYield;
     int yields = 0;
 
-    std::string ReadText(kst::TextControl c) override { return texts[c]; }
-    bool IsChecked(kst::CheckControl c) override { return checks[c]; }
-    int RadioIndex() override { return radioIndex; }
-    bool AbortFlag() override { return abortflag; }
-    void ClearAbortFlag() override { abortflag = false; }
+    std::string ReadField(kst::Field c) override { return texts[c]; }
+    bool IsOn(kst::Option c) override { return checks[c]; }
+    kst::OutputPlace OutputChoice() override { return place; }
+    bool AbortRequested() override { return abortflag; }
+    void ClearAbortRequest() override { abortflag = false; }
     void ClearLog() override {
         log.clear();
         events.push_back("clear");
@@ -39,7 +39,8 @@ public:
         log.emplace_back(line);
         events.push_back("log:" + std::string(line));
     }
-    void SetPanel(int index, std::string_view text) override {
+    void ShowFigure(kst::Figure figure, std::string_view text) override {
+        const int index = static_cast<int>(figure);
         panels[index] = text;
         events.push_back("panel" + std::to_string(index) + ":" + std::string(text));
     }
@@ -58,5 +59,5 @@ public:
         ++yields;
     }
 
-    void Tick(kst::CheckControl c) { checks[c] = true; }
+    void Tick(kst::Option c) { checks[c] = true; }
 };

@@ -11,8 +11,8 @@
 
 namespace {
 
-using kst::CheckControl;
-using kst::TextControl;
+using kst::Field;
+using kst::Option;
 
 Bytes Expected(const Bytes& input, std::int64_t fzero, std::int64_t mzero, std::int64_t pad) {
     Bytes out(static_cast<std::size_t>(std::max<std::int64_t>(pad, 0)), 0);
@@ -43,9 +43,9 @@ TEST_P(CopyCase, OutputAndLog) {
     const CopyRow& row = GetParam();
     const Bytes bytes = Filled(row.size, row.marks);
     Drop("in.bin", bytes);
-    host.checks[CheckControl::CheckBox1] = row.leading;
-    host.checks[CheckControl::CheckBox2] = row.padBox;
-    host.texts[TextControl::Edit2] = row.pad;
+    host.checks[Option::TrimLeading] = row.leading;
+    host.checks[Option::WritePad] = row.padBox;
+    host.texts[Field::PadText] = row.pad;
     std::vector<int> gaugeBefore;
     host.onYield = [&](int) {
         if (host.events.back() == "buttons:abort" || !gaugeBefore.empty()) {
@@ -54,8 +54,8 @@ TEST_P(CopyCase, OutputAndLog) {
     };
     const kst::JobResult result = Run();
     EXPECT_EQ(result.ending, kst::JobEnding::Finished);
-    EXPECT_EQ(result.fzero, row.fzero);
-    EXPECT_EQ(result.mzero, row.mzero);
+    EXPECT_EQ(result.frontRun, row.fzero);
+    EXPECT_EQ(result.tailRun, row.mzero);
     EXPECT_EQ(ReadAll(Output()), Expected(bytes, row.fzero, row.mzero, row.padBytes));
     EXPECT_EQ(CopyLog(host.log), row.log);
     const auto copyStart = std::find(host.events.begin(), host.events.end(), "buttons:abort");
@@ -162,10 +162,10 @@ TEST_F(JobTest, AbortAtEveryChunk) {
     for (int j = 0; j < kFullChunks; ++j) {
         Drop("in.bin", bytes);
         host = RecordingHost{};
-        host.texts[TextControl::Label1] = Utf8(input);
-        host.Tick(CheckControl::CheckBox1);
-        host.Tick(CheckControl::CheckBox2);
-        host.texts[TextControl::Edit2] = "4";
+        host.texts[Field::InputPath] = Utf8(input);
+        host.Tick(Option::TrimLeading);
+        host.Tick(Option::WritePad);
+        host.texts[Field::PadText] = "4";
         int copyYields = 0;
         host.onYield = [&](int) {
             const bool copying = std::find(host.events.begin(), host.events.end(),
@@ -238,9 +238,9 @@ TEST_F(JobTest, BadPadTextLeavesExistingOutputAlone) {
         Drop("in.bin", Filled(25, {3, 5}));
         const Bytes old(40, 9);
         dir.Write("in(KST).bin", old);
-        host.Tick(CheckControl::CheckBox1);
-        host.Tick(CheckControl::CheckBox2);
-        host.texts[TextControl::Edit2] = text;
+        host.Tick(Option::TrimLeading);
+        host.Tick(Option::WritePad);
+        host.texts[Field::PadText] = text;
         EXPECT_EQ(Failure(), message);
         EXPECT_EQ(ReadAll(Output()), old);
         EXPECT_EQ(host.events.back(), "buttons:idle");
@@ -276,9 +276,9 @@ class ShortWrite : public JobTest, public testing::WithParamInterface<ShortWrite
 TEST_P(ShortWrite, FailsAndRemovesTheOutput) {
     const Bytes bytes = Filled(45, {3, 40}); // pad 8 + kept 38: 3 full chunks, rest 8
     Drop("in.bin", bytes);
-    host.Tick(CheckControl::CheckBox1);
-    host.Tick(CheckControl::CheckBox2);
-    host.texts[TextControl::Edit2] = "8";
+    host.Tick(Option::TrimLeading);
+    host.Tick(Option::WritePad);
+    host.texts[Field::PadText] = "8";
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -328,24 +328,24 @@ TEST_F(JobTest, RandomFilesMatchReferenceTrim) {
         bytes.resize(bytes.size() + static_cast<std::size_t>(draw(0, 12)), 0);
         Drop("r.bin", bytes);
         host = RecordingHost{};
-        host.texts[TextControl::Label1] = Utf8(input);
+        host.texts[Field::InputPath] = Utf8(input);
         options.chunkUnit = draw(1, 9);
         options.readAheadFrom = draw(0, 3) == 0 ? 0 : kst::kReadAheadFrom; // a quarter read ahead
         const bool leading = draw(0, 1) == 1;
         const bool padBox = draw(0, 1) == 1;
         const bool measureOnly = draw(0, 4) == 0;
         const int pad = draw(0, 5);
-        host.checks[CheckControl::CheckBox1] = leading;
-        host.checks[CheckControl::CheckBox2] = padBox;
-        host.checks[CheckControl::CheckBox3] = measureOnly;
-        host.texts[TextControl::Edit2] = std::to_string(pad);
+        host.checks[Option::TrimLeading] = leading;
+        host.checks[Option::WritePad] = padBox;
+        host.checks[Option::MeasureOnly] = measureOnly;
+        host.texts[Field::PadText] = std::to_string(pad);
         std::filesystem::remove(Output());
 
         const Trim want = ReferenceTrim(bytes);
         const std::int64_t fzero = leading ? want.fzero : 0;
         const kst::JobResult result = Run();
-        ASSERT_EQ(result.mzero, want.mzero) << round;
-        ASSERT_EQ(result.fzero, fzero) << round;
+        ASSERT_EQ(result.tailRun, want.mzero) << round;
+        ASSERT_EQ(result.frontRun, fzero) << round;
         const bool trims = fzero >= 1 || want.mzero >= 1;
         ASSERT_EQ(std::filesystem::exists(Output()), trims && !measureOnly) << round;
         if (trims && !measureOnly) {

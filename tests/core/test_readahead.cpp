@@ -13,8 +13,8 @@
 
 namespace {
 
-using kst::CheckControl;
-using kst::TextControl;
+using kst::Field;
+using kst::Option;
 
 constexpr std::size_t kPiece = kst::ReadAhead::kPieceBytes;
 constexpr std::size_t kChunk = 5000000; // two whole pieces and a short one
@@ -45,9 +45,9 @@ protected:
         const AheadRow& row = GetParam();
         host = RecordingHost{};
         Drop("in.bin", Filled(row.size, row.marks, row.fill));
-        host.Tick(CheckControl::CheckBox1);
-        host.Tick(CheckControl::CheckBox2);
-        host.texts[TextControl::Edit2] = "2";
+        host.Tick(Option::TrimLeading);
+        host.Tick(Option::WritePad);
+        host.texts[Field::PadText] = "2";
         host.onYield = [this](int) { host.events.push_back("yield"); };
         options = {row.fill, row.unit, readAheadFrom};
         std::filesystem::remove(Output());
@@ -65,8 +65,8 @@ TEST_P(ReadAheadScan, SameAsReadInTurn) {
     const Record ahead = RunFrom(0);
     const Record inTurn = RunFrom(kInTurn);
     const Trim want = ReferenceTrim(Filled(row.size, row.marks, row.fill), row.fill);
-    EXPECT_EQ(ahead.result.fzero, want.fzero);
-    EXPECT_EQ(ahead.result.mzero, want.mzero);
+    EXPECT_EQ(ahead.result.frontRun, want.fzero);
+    EXPECT_EQ(ahead.result.tailRun, want.mzero);
     EXPECT_EQ(ahead.events, inTurn.events);
     EXPECT_EQ(ahead.output, inTurn.output);
     EXPECT_EQ(ahead.result.ending == kst::JobEnding::Finished, want.fzero >= 1 || want.mzero >= 1);
@@ -94,7 +94,7 @@ class ReadAheadEnd : public JobTest {
 protected:
     void SetUp() override {
         Drop("in.bin", Filled(300, {150}));
-        host.Tick(CheckControl::CheckBox1);
+        host.Tick(Option::TrimLeading);
         options = {0, 7, 0};
     }
     static void LetReaderSleep() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
@@ -113,11 +113,11 @@ TEST_F(ReadAheadEnd, AYieldThatThrowsStopsTheReader) {
 }
 
 TEST_F(ReadAheadEnd, AnswerFoundStopsTheReader) {
-    host.Tick(CheckControl::CheckBox3);
+    host.Tick(Option::MeasureOnly);
     host.onYield = [](int) { LetReaderSleep(); };
     const kst::JobResult result = Run();
-    EXPECT_EQ(result.fzero, 150);
-    EXPECT_EQ(result.mzero, 149);
+    EXPECT_EQ(result.frontRun, 150);
+    EXPECT_EQ(result.tailRun, 149);
     EXPECT_TRUE(InputFree());
 }
 

@@ -10,8 +10,8 @@
 
 namespace {
 
-using kst::CheckControl;
-using kst::TextControl;
+using kst::Field;
+using kst::Option;
 using Lines = std::vector<std::string>;
 
 std::string SizeLine(const std::filesystem::path& input, std::int64_t size) {
@@ -20,7 +20,7 @@ std::string SizeLine(const std::filesystem::path& input, std::int64_t size) {
 
 TEST_F(JobTest, AllZeroInputWithLeadingScan) {
     Drop("zero.bin", Bytes(25, 0));
-    host.Tick(CheckControl::CheckBox1);
+    host.Tick(Option::TrimLeading);
     EXPECT_EQ(Run().ending, kst::JobEnding::NothingToTrim);
     EXPECT_EQ(Steps(), (Lines{"clear", "panel0:", "panel1:", "panel2:", SizeLine(input, 25),
                               "log:先頭0データサイズの検出中", "panel0:Front 0=-1",
@@ -41,7 +41,7 @@ TEST_F(JobTest, EmptyInputWithoutLeadingScan) {
 
 TEST_F(JobTest, NonZeroAtBothEndsHasNothingToTrim) {
     Drop("full.bin", Filled(25, {0, 24}));
-    host.Tick(CheckControl::CheckBox1);
+    host.Tick(Option::TrimLeading);
     EXPECT_EQ(Run().ending, kst::JobEnding::NothingToTrim);
     EXPECT_EQ(host.panels[0], "Front 0=0");
     EXPECT_EQ(host.panels[1], "Tail 0=0");
@@ -53,10 +53,10 @@ TEST_F(JobTest, NonZeroAtBothEndsHasNothingToTrim) {
 TEST_F(JobTest, MeasureOnlyShowsFiguresAndWritesNothing) {
     Drop("disk.img", Filled(2500, {0, 1299}));
     options.chunkUnit = 1000;
-    host.Tick(CheckControl::CheckBox3);
+    host.Tick(Option::MeasureOnly);
     const kst::JobResult result = Run();
     EXPECT_EQ(result.ending, kst::JobEnding::MeasureOnly);
-    EXPECT_EQ(result.mzero, 1200);
+    EXPECT_EQ(result.tailRun, 1200);
     EXPECT_EQ(host.panels[1], "Tail 0=1,200");
     EXPECT_EQ(host.panels[2], "Out Size=1,300");
     EXPECT_EQ(host.log.back(), "末尾0データサイズの検出中");
@@ -67,8 +67,8 @@ TEST_F(JobTest, MeasureOnlyShowsFiguresAndWritesNothing) {
 TEST_F(JobTest, MissingOutputFolderAsksForOne) {
     for (const std::string& folder : {std::string(), Utf8(dir.Path() / "missing")}) {
         Drop("disk.img", Filled(25, {3}));
-        host.radioIndex = 1;
-        host.texts[TextControl::Edit1] = folder;
+        host.place = kst::OutputPlace::InFolder;
+        host.texts[Field::OutputFolder] = folder;
         host.panels[1] = "kept";
         host.events.clear();
         EXPECT_EQ(Run().ending, kst::JobEnding::NoOutputFolder);
@@ -80,8 +80,8 @@ TEST_F(JobTest, MissingOutputFolderAsksForOne) {
 TEST_F(JobTest, OutputGoesIntoChosenFolder) {
     std::filesystem::create_directory(dir.Path() / u8"出力");
     Drop("表.img", Filled(25, {3}));
-    host.radioIndex = 1;
-    host.texts[TextControl::Edit1] = Utf8(dir.Path() / u8"出力");
+    host.place = kst::OutputPlace::InFolder;
+    host.texts[Field::OutputFolder] = Utf8(dir.Path() / u8"出力");
     EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
     EXPECT_EQ(ReadAll(dir.Path() / u8"出力" / u8"表(KST).img"), Filled(4, {3}));
 }
@@ -105,7 +105,7 @@ TEST_F(JobTest, NonRegularInputsFailToOpen) {
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     for (const std::string& path : {Utf8(dir.Path()), fifo, sock, std::string("/dev/zero"),
                                     Utf8(dir.Path() / "missing.bin")}) {
-        host.texts[TextControl::Label1] = path;
+        host.texts[Field::InputPath] = path;
         EXPECT_EQ(Failure(), "ファイル " + path + " は開けません");
     }
     ::close(fd);
@@ -134,7 +134,7 @@ class ChunkSizeFailure : public JobTest, public testing::WithParamInterface<Chun
 TEST_P(ChunkSizeFailure, EndsTheJobAndReleasesTheInput) {
     const ChunkSizeRow& row = GetParam();
     Drop("in.bin", Filled(row.size, {}));
-    host.texts[TextControl::ComboBox1] = row.combo;
+    host.texts[Field::ChunkText] = row.combo;
     EXPECT_EQ(Failure(), row.message);
     EXPECT_EQ(host.log.size(), row.sizeLogged ? 1u : 0u);
     EXPECT_TRUE(InputFree());
@@ -162,7 +162,7 @@ TEST_F(JobTest, LongAndJapanesePathsAreTakenWhole) {
     input = folder / u8"ソフト.bin";
     ASSERT_GT(Utf8(input).size(), 260u);
     std::filesystem::copy_file(dir.Write("src", Filled(25, {1, 2})), input);
-    host.texts[TextControl::Label1] = Utf8(input);
+    host.texts[Field::InputPath] = Utf8(input);
     EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
     EXPECT_EQ(ReadAll(folder / u8"ソフト(KST).bin"), Filled(3, {1, 2}));
 }
@@ -170,7 +170,7 @@ TEST_F(JobTest, LongAndJapanesePathsAreTakenWhole) {
 // CheckBox3 counts as it stands after the measurement, not at the start.
 TEST_F(JobTest, MeasureOnlyTickedDuringScanCounts) {
     Drop("in.bin", Filled(25, {3}));
-    host.onYield = [this](int) { host.Tick(CheckControl::CheckBox3); };
+    host.onYield = [this](int) { host.Tick(Option::MeasureOnly); };
     EXPECT_EQ(Run().ending, kst::JobEnding::MeasureOnly);
     EXPECT_FALSE(std::filesystem::exists(Output()));
 }
@@ -178,7 +178,7 @@ TEST_F(JobTest, MeasureOnlyTickedDuringScanCounts) {
 // ComboBox1 counts only as it stood at the start.
 TEST_F(JobTest, ChunkSizeChangedDuringScanIsIgnored) {
     Drop("in.bin", Filled(95, {0}));
-    host.onYield = [this](int) { host.texts[TextControl::ComboBox1] = "5"; };
+    host.onYield = [this](int) { host.texts[Field::ChunkText] = "5"; };
     Run();
     // Ten trailing chunks of 10 bytes, not two of 50; the one kept byte
     // needs no copy progress.

@@ -56,14 +56,15 @@ JobRecord FastPathTest::RunRecorded(const std::filesystem::path& output) {
     const RecordingHost setup = host;
     host = RecordingHost{};
     host.texts = setup.texts;
-    host.radioIndex = setup.radioIndex;
-    host.Tick(kst::CheckControl::CheckBox1);
-    host.Tick(kst::CheckControl::CheckBox2);
-    host.texts[kst::TextControl::Edit2] = "3";
+    host.place = setup.place;
+    host.Tick(kst::Option::TrimLeading);
+    host.Tick(kst::Option::WritePad);
+    host.texts[kst::Field::PadText] = "3";
     host.onYield = [this](int) { host.events.push_back("yield"); };
     std::filesystem::remove(output);
     const kst::JobResult result = Run();
-    JobRecord record{host.events, result.fzero, result.mzero, std::filesystem::exists(output), {}};
+    JobRecord record{
+        host.events, result.frontRun, result.tailRun, std::filesystem::exists(output), {}};
     if (record.wrote) {
         record.output = ReadAll(output);
     }

@@ -12,7 +12,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kst::TextControl;
+using kst::Field;
 
 // A folder on another file system than the temp folder (the tmpfs of
 // /dev/shm where that is one), removed with its contents.
@@ -44,8 +44,8 @@ private:
 class KernelCopy : public FastPathTest {
 protected:
     JobRecord RunInto(const fs::path& folder) {
-        host.radioIndex = 1;
-        host.texts[TextControl::Edit1] = Utf8(folder);
+        host.place = kst::OutputPlace::InFolder;
+        host.texts[Field::OutputFolder] = Utf8(folder);
         return RunRecorded(folder / Output().filename());
     }
 };

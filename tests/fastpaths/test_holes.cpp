@@ -125,15 +125,15 @@ TEST_F(FastPathTest, HoleChunksAreNotRead) {
     if (!HasHoles(input)) {
         GTEST_SKIP() << "the temp folder's file system makes no holes";
     }
-    host.Tick(kst::CheckControl::CheckBox1);
-    host.Tick(kst::CheckControl::CheckBox3);
+    host.Tick(kst::Option::TrimLeading);
+    host.Tick(kst::Option::MeasureOnly);
     options.chunkUnit = 1000000;
 
     const std::int64_t before = BytesReadSoFar();
     const kst::JobResult result = Run();
     const std::int64_t read = BytesReadSoFar() - before;
-    EXPECT_EQ(result.fzero, kMark);
-    EXPECT_EQ(result.mzero, kSize - 1 - kMark);
+    EXPECT_EQ(result.frontRun, kMark);
+    EXPECT_EQ(result.tailRun, kSize - 1 - kMark);
     // Two chunks, and the few bytes of /proc that the count itself reads.
     EXPECT_LT(read, 2 * options.chunkUnit + 4096) << read;
 }

@@ -7,8 +7,8 @@
 
 namespace {
 
-using kst::CheckControl;
-using kst::TextControl;
+using kst::Field;
+using kst::Option;
 
 constexpr int kFullChunks = 6; // 61 kept bytes in chunks of 10
 constexpr std::size_t kKept = 61;
@@ -20,9 +20,9 @@ TEST_P(AbortAt, KeepsWhatWasWrittenAndSaysSo) {
     const int pressed = GetParam(); // after this full chunk, from 0
     const Bytes bytes = Framed(3, kKept, 11, 41);
     Drop("in.bin", bytes);
-    host.Tick(CheckControl::CheckBox1);
-    host.Tick(CheckControl::CheckBox2);
-    host.texts[TextControl::Edit2] = std::to_string(kPad);
+    host.Tick(Option::TrimLeading);
+    host.Tick(Option::WritePad);
+    host.texts[Field::PadText] = std::to_string(kPad);
     int copyYields = 0;
     host.onYield = [&](int) {
         const bool copying = host.log.back() != "末尾0データサイズの検出中" &&

@@ -14,17 +14,17 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kst::CheckControl;
+using kst::Option;
 
 class BadInput : public JobTest {
 protected:
     const Bytes bytes = Framed(5, 20, 5, 31);
 
-    void SetUp() override { host.Tick(CheckControl::CheckBox1); }
+    void SetUp() override { host.Tick(Option::TrimLeading); }
 
     void Use(const fs::path& path) {
         input = path;
-        host.texts[kst::TextControl::Label1] = Utf8(path);
+        host.texts[kst::Field::InputPath] = Utf8(path);
     }
     Outcome Refused() const { return Outcome{OpenFailed(input), "", std::nullopt, 0}; }
 };

@@ -9,8 +9,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kst::CheckControl;
-using kst::TextControl;
+using kst::Field;
+using kst::Option;
 
 constexpr std::int64_t kPage = 4096;
 constexpr std::int64_t kChunk = 2 * kPage; // a short write stores one page of a chunk
@@ -57,11 +57,11 @@ TEST_P(DiskFull, OutputRemovedAndInputIntact) {
     Drop("disk.img", bytes);
     const fs::path disk = dir.Path() / "disk";
     fs::create_directory(disk);
-    host.radioIndex = 1;
-    host.texts[TextControl::Edit1] = Utf8(disk);
-    host.Tick(CheckControl::CheckBox1);
-    host.Tick(CheckControl::CheckBox2);
-    host.texts[TextControl::Edit2] = std::to_string(kPad);
+    host.place = kst::OutputPlace::InFolder;
+    host.texts[Field::OutputFolder] = Utf8(disk);
+    host.Tick(Option::TrimLeading);
+    host.Tick(Option::WritePad);
+    host.texts[Field::PadText] = std::to_string(kPad);
     options.chunkUnit = kChunk;
     const fs::path output = kst::PathFromUtf8(kst::OutputInFolder(Utf8(disk), Utf8(input)));
 

@@ -12,7 +12,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kst::CheckControl;
+using kst::Option;
 
 enum class Phase { Leading, Trailing, Copy };
 enum class Change { Truncated, Extended, Overwritten, RenamedAway, Replaced };
@@ -133,7 +133,7 @@ TEST_P(InputChange, FailsOrTrimsTheFileAsOpened) {
     ASSERT_EQ(replacement.size(), original.size());
     Drop("in.bin", original);
     moved = dir.Path() / "moved.bin";
-    host.Tick(CheckControl::CheckBox1);
+    host.Tick(Option::TrimLeading);
     if (row.readAhead) {
         options.readAheadFrom = 0;
     }

@@ -11,8 +11,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kst::CheckControl;
-using kst::TextControl;
+using kst::Field;
+using kst::Option;
 
 constexpr const char* kCreating = "0データ削除ファイル作成中";
 
@@ -25,8 +25,8 @@ protected:
 
     // The output in a chosen folder.
     fs::path Into(const fs::path& folder) {
-        host.radioIndex = 1;
-        host.texts[TextControl::Edit1] = Utf8(folder);
+        host.place = kst::OutputPlace::InFolder;
+        host.texts[Field::OutputFolder] = Utf8(folder);
         return kst::PathFromUtf8(kst::OutputInFolder(Utf8(folder), Utf8(input)));
     }
 
@@ -133,7 +133,7 @@ TEST_P(FolderGone, WhileMeasuring) {
     const fs::path folder = dir.Path() / "out";
     fs::create_directory(folder);
     const fs::path output = Into(folder);
-    host.Tick(CheckControl::CheckBox1);
+    host.Tick(Option::TrimLeading);
     bool removed = false;
     host.onYield = [&](int) {
         if (!removed && host.log.back() == row.scanLog) {

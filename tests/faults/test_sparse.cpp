@@ -13,7 +13,7 @@
 
 namespace {
 
-using kst::CheckControl;
+using kst::Option;
 
 constexpr std::int64_t kGiB = std::int64_t{1} << 30;
 constexpr std::int64_t kSize = 5 * kGiB;
@@ -73,7 +73,7 @@ protected:
     // Creates the hole-filled input; false where the file system cannot.
     bool MakeInput() {
         input = scratch.Path() / "disk5g.img";
-        host.texts[kst::TextControl::Label1] = Utf8(input);
+        host.texts[kst::Field::InputPath] = Utf8(input);
         const int fd = ::open(input.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         bool ok = fd >= 0 && ::ftruncate(fd, kSize) == 0;
         for (const auto& [at, value] : Marks()) {
@@ -93,15 +93,15 @@ TEST_F(Sparse, FiveGiBWithDataBeyondFourGiB) {
         GTEST_SKIP() << "the temp folder's file system makes no sparse 5 GiB file";
     }
     const Stamp before = StampOf(input);
-    host.Tick(CheckControl::CheckBox1);
+    host.Tick(Option::TrimLeading);
     options.chunkUnit = 1000000; // the window's own unit
 
     const kst::JobResult result = kst::RunTrimJob(host, options);
     EXPECT_EQ(result.ending, kst::JobEnding::Finished);
-    EXPECT_EQ(result.insize, kSize);
-    EXPECT_EQ(result.fzero, kFirst);
-    EXPECT_EQ(result.mzero, kMzero);
-    EXPECT_EQ(result.outsize, kOutsize);
+    EXPECT_EQ(result.inputSize, kSize);
+    EXPECT_EQ(result.frontRun, kFirst);
+    EXPECT_EQ(result.tailRun, kMzero);
+    EXPECT_EQ(result.outputSize, kOutsize);
     EXPECT_EQ(host.panels[0], "Front 0=4,294,971,393");
     EXPECT_EQ(host.panels[1], "Tail 0=1,072,741,820");
     EXPECT_EQ(host.panels[2], "Out Size=995,907");

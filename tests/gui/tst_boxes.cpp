@@ -82,9 +82,9 @@ private slots:
     void notifyShowsEscapedFailure_data() {
         QTest::addColumn<std::function<void()>>("raise");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("job failure")
-            << std::function<void()>([] { throw kst::JobError("ファイル /x は開けません"); })
-            << "ファイル /x は開けません.";
+        QTest::newRow("job failure") << std::function<void()>([] {
+            throw kst::JobError(kst::ErrorKind::OpenFailed, "ファイル /x は開けません");
+        }) << "ファイル /x は開けません.";
         QTest::newRow("runtime error")
             << std::function<void()>([] { throw std::runtime_error("0 による浮動小数点数除算"); })
             << "0 による浮動小数点数除算.";

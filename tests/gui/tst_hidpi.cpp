@@ -101,7 +101,7 @@ private slots:
         QFETCH(QString, control);
         QFETCH(int, percent);
         form_->SetGauge(percent);
-        form_->SetPanel(1, "Tail 0=1,200,000");
+        form_->ShowFigure(kst::Figure::TailRun, "Tail 0=1,200,000");
         QWidget* const widget = form_->findChild<QWidget*>(control);
         QVERIFY(widget != nullptr);
 

@@ -98,7 +98,7 @@ private slots:
 
         QVERIFY(TabTo(form_->RadioGroup1->Item(0)));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-        QCOMPARE(form_->RadioIndex(), 1);
+        QCOMPARE(form_->OutputChoice(), kst::OutputPlace::InFolder);
         QVERIFY(TabTo(form_->Button2));
         PressSpace();
         QCOMPARE(form_->Edit1->text(), Path("out"));

@@ -114,7 +114,7 @@ private slots:
     }
 
     void initialChoices() {
-        QCOMPARE(form_->RadioIndex(), 0);
+        QCOMPARE(form_->OutputChoice(), kst::OutputPlace::BesideInput);
         QCOMPARE(form_->RadioGroup1->Item(1)->text(), QString("指定する"));
         // Item 1's row is level with the folder field laid over the group.
         QCOMPARE(form_->RadioGroup1->Item(1)->mapTo(form_.get(), QPoint()).y(), form_->Edit1->y());
@@ -226,7 +226,7 @@ private slots:
         };
         QTest::mouseClick(form_->Button2, Qt::LeftButton);
         QCOMPARE(form_->Edit1->text(), confirm ? path : QString("/keep"));
-        QCOMPARE(form_->RadioIndex(), 0);
+        QCOMPARE(form_->OutputChoice(), kst::OutputPlace::BesideInput);
     }
 
     void drop_data() {
@@ -308,7 +308,7 @@ private slots:
         QCOMPARE(panel->font(), QApplication::font("QStatusBar"));
         QVERIFY(panel->font() != form_->font());
         QVERIFY(!form_->StatusBar1->isSizeGripEnabled());
-        form_->SetPanel(index, "Tail 0=1,200,000");
+        form_->ShowFigure(static_cast<kst::Figure>(index), "Tail 0=1,200,000");
         QCOMPARE(panel->text(), QString("Tail 0=1,200,000"));
     }
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-using kst::CheckControl;
+using kst::Option;
 
 constexpr std::int64_t k2GiB = std::int64_t{1} << 31;
 constexpr std::int64_t k4GiB = std::int64_t{1} << 32;
@@ -44,13 +44,13 @@ TEST_P(LargeTail, IsMeasured) {
     const TailRow& row = GetParam();
     input = dir.Path() / "big.bin";
     MakeSparse(input, row.size, {row.mark});
-    host.texts[kst::TextControl::Label1] = Utf8(input);
-    host.Tick(CheckControl::CheckBox3);
+    host.texts[kst::Field::InputPath] = Utf8(input);
+    host.Tick(Option::MeasureOnly);
     const kst::JobResult result = Run();
     const std::int64_t mzero = row.size - 1 - row.mark;
     EXPECT_EQ(result.ending, kst::JobEnding::MeasureOnly);
-    EXPECT_EQ(result.insize, row.size);
-    EXPECT_EQ(result.mzero, mzero);
+    EXPECT_EQ(result.inputSize, row.size);
+    EXPECT_EQ(result.tailRun, mzero);
     EXPECT_EQ(host.log.front(), Utf8(input) + "のサイズは " + std::to_string(row.size));
     EXPECT_EQ(host.panels[1], "Tail 0=" + kst::GroupDigits(mzero));
     EXPECT_EQ(host.panels[2], "Out Size=" + kst::GroupDigits(row.size - mzero));

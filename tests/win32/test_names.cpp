@@ -7,7 +7,7 @@
 
 namespace {
 
-using kst::TextControl;
+using kst::Field;
 
 std::filesystem::path U8(const char* text) {
     return kst::PathFromUtf8(text);
@@ -31,7 +31,7 @@ TEST_P(JapaneseName, RoundTrips) {
     const Bytes bytes = Filled(25, {1, 12});
     input = folder / U8(row.input);
     std::filesystem::copy_file(dir.Write("src", bytes), input);
-    host.texts[TextControl::Label1] = Utf8(input);
+    host.texts[Field::InputPath] = Utf8(input);
 
     const kst::JobResult result = Run();
     EXPECT_EQ(result.ending, kst::JobEnding::Finished);
@@ -88,8 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(JobTest, ChosenFolderEndingInBackslash) {
     const Bytes bytes = Filled(25, {0, 5});
     Drop("in.bin", bytes);
-    host.radioIndex = 1;
-    host.texts[TextControl::Edit1] = Utf8(dir.Path()) + "\\";
+    host.place = kst::OutputPlace::InFolder;
+    host.texts[Field::OutputFolder] = Utf8(dir.Path()) + "\\";
     const kst::JobResult result = Run();
     EXPECT_EQ(result.ending, kst::JobEnding::Finished);
     EXPECT_EQ(Utf8(result.output), Utf8(dir.Path()) + "\\\\in(KST).bin");

@@ -9,8 +9,8 @@
 
 namespace {
 
-using kst::CheckControl;
-using kst::TextControl;
+using kst::Field;
+using kst::Option;
 
 constexpr Dword kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -76,7 +76,7 @@ class WhileTheJobRuns : public JobTest, public testing::WithParamInterface<Acces
 TEST_P(WhileTheJobRuns, OthersAreKeptOut) {
     const Bytes bytes = Filled(45, {2, 30});
     Drop("in.bin", bytes);
-    host.Tick(CheckControl::CheckBox1);
+    host.Tick(Option::TrimLeading);
     std::vector<Dword> inputErrors;
     std::vector<Dword> outputErrors;
     host.onYield = [&](int) {
@@ -113,7 +113,7 @@ TEST_F(JobTest, NestedJobFailsToOpenTheHeldInput) {
     host.onYield = [&](int n) {
         if (n == 0) {
             RecordingHost second;
-            second.texts[TextControl::Label1] = Utf8(input);
+            second.texts[Field::InputPath] = Utf8(input);
             try {
                 kst::RunTrimJob(second, options);
                 nested = "no failure";
@@ -154,7 +154,7 @@ TEST_F(JobTest, NonRegularInputsFailToOpen) {
     for (const std::string& path :
          {Utf8(dir.Path()), std::string("NUL"), std::string("CONIN$"),
           Utf8(dir.Path() / "missing.bin"), Utf8(dir.Path() / "a?.bin")}) {
-        host.texts[TextControl::Label1] = path;
+        host.texts[Field::InputPath] = path;
         EXPECT_EQ(Failure(), "ファイル " + path + " は開けません");
     }
 }

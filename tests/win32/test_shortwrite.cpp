@@ -8,8 +8,8 @@
 
 namespace {
 
-using kst::CheckControl;
-using kst::TextControl;
+using kst::Field;
+using kst::Option;
 
 constexpr std::int64_t kCap = 64 * 1024;
 
@@ -34,9 +34,9 @@ TEST_P(FileSizeCap, FailsAndRemovesTheOutput) {
     const Bytes bytes = Filled(60000, {0, 49999});
     Drop("in.bin", bytes);
     options.chunkUnit = GetParam().chunkUnit;
-    host.Tick(CheckControl::CheckBox1);
-    host.Tick(CheckControl::CheckBox2);
-    host.texts[TextControl::Edit2] = GetParam().pad;
+    host.Tick(Option::TrimLeading);
+    host.Tick(Option::WritePad);
+    host.texts[Field::PadText] = GetParam().pad;
     EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " への書き込みに失敗しました");
     EXPECT_NE(host.log.back(), "終わり");
     EXPECT_EQ(host.events.back(), "buttons:idle");
