@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <shellapi.h>
+#include <windows.h>
+// winbase.h's obsolete Yield() macro would rename JobHost::Yield.
+#undef Yield
+
+#include "Gauge.h"
+#include "RadioGroup.h"
+#include "StatusBar.h"
+#include "jobhost.h"
+#include "trimjob.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TFolderDialog;
+
+// Set by Abort, cleared and polled by the copy phase of a running job.
+extern bool abortflag;
+
+// The main window: Windows' own controls over the trim job.
+class TForm1 : public kst::JobHost {
+public:
+    // options: the job's settings; tests use small chunk units.
+    explicit TForm1(const kst::JobOptions& options = {});
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    // Centres the window on the desktop the first time and shows it.
+    void Show(int showCommand = SW_SHOWNORMAL);
+    // Destroying the window then ends the message loop.
+    void EndProgramOnClose() { endProgramOnClose_ = true; }
+    bool JobRunning() const { return jobRunning_; }
+    UINT Dpi() const { return dpi_; }
+
+    // Hands msg to the window's keyboard navigation or dispatches it.
+    void Dispatch(MSG& msg);
+    // Called at every yield of a running job, after the pending messages.
+    void SetYieldHook(std::function<void()> hook) { yieldHook_ = std::move(hook); }
+
+    HWND Label1 = nullptr;
+    TGauge Gauge1;
+    HWND Label3 = nullptr;
+    HWND Label4 = nullptr;
+    HWND Button1 = nullptr;
+    HWND Memo1 = nullptr;
+    TRadioGroup RadioGroup1;
+    HWND Button2 = nullptr;
+    HWND Edit1 = nullptr;
+    TStatusBar StatusBar1;
+    HWND CheckBox1 = nullptr;
+    HWND Edit2 = nullptr;
+    HWND CheckBox2 = nullptr;
+    HWND CheckBox3 = nullptr;
+    HWND Button3 = nullptr;
+    HWND ComboBox1 = nullptr;
+    std::unique_ptr<TFolderDialog> FolderDialog1;
+
+    void FormCreate();
+    void FormDropFiles(HDROP drop);
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void CheckBox1Click();
+
+    // kst::JobHost
+    std::string ReadField(kst::Field field) override;
+    bool IsOn(kst::Option option) override;
+    kst::OutputPlace OutputChoice() override;
+    bool AbortRequested() override;
+    void ClearAbortRequest() override;
+    void ClearLog() override;
+    void AppendLog(std::string_view line) override;
+    void ShowFigure(kst::Figure figure, std::string_view text) override;
+    void SetGauge(int percent) override;
+    void ShowAbortButton(bool copying) override;
+    void Inform(std::string_view text) override;
+    void Yield() override;
+
+private:
+    // A control and where the layout puts it at 96 dots per inch.
+    struct Placement {
+        HWND control;
+        RECT design;     // left, top, right, bottom
+        bool fitsToText; // sized to its text: only left and top count
+    };
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code);
+    void OnActivate(bool active);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+
+    void CreateControls();
+    HWND AddControl(const wchar_t* windowClass, const std::wstring& text, DWORD style,
+                    DWORD exStyle, int id, RECT design, bool fitsToText = false);
+    void Relayout(UINT dpi);
+    void FitComboHeight(int height) const;
+    void SizeFrame();
+    void CentreOnDesktop();
+    void JobReturned();
+
+    kst::JobOptions options_;
+    HWND hwnd_ = nullptr;
+    HWND focus_ = nullptr;
+    HFONT font_ = nullptr; // owned; the window font at dpi_
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    std::vector<Placement> placements_;
+    std::function<void()> yieldHook_;
+    bool jobRunning_ = false;
+    bool closeDeferred_ = false;
+    bool quitPending_ = false;
+    int quitCode_ = 0;
+    bool placed_ = false;
+    bool endProgramOnClose_ = false;
+};
+
+// The main window, set as soon as its construction begins.
+extern TForm1* Form1;
