@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 // winbase.h's obsolete Yield() macro would rename JobHost::Yield.
 #undef Yield
 
