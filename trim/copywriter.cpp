@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <string>
-#include <system_error>
 
 namespace kst {
 namespace {
@@ -33,29 +32,6 @@ public:
 private:
     JobHost& host_;
     bool shown_ = true;
-};
-
-// Removes the output unless the copy reached an ending that keeps it.
-class IncompleteOutput {
-public:
-    IncompleteOutput(OutputFile& file, std::filesystem::path path)
-        : file_(file), path_(std::move(path)) {}
-    ~IncompleteOutput() {
-        if (!kept_ && file_.IsRegular()) {
-            file_.Close();
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
-        }
-    }
-    IncompleteOutput(const IncompleteOutput&) = delete;
-    IncompleteOutput& operator=(const IncompleteOutput&) = delete;
-
-    void Keep() { kept_ = true; }
-
-private:
-    OutputFile& file_;
-    std::filesystem::path path_;
-    bool kept_ = false;
 };
 
 // The pad length, or -1 when no pad is asked for. Read before the output is
@@ -89,7 +65,8 @@ void WritePad(OutputFile& out, const JobState& state, std::int64_t padcount) {
 }
 
 // The kernel copies what it can; the rest goes through the chunk buffer,
-// whose read and write report any failure as they always did.
+// whose read and write report any failure as they always did. The buffer is
+// only had once the kernel leaves something to it.
 void CopyChunk(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t length) {
     const std::int64_t done = out.CopyFrom(state.instream, pos, length);
     if (done < length) {
@@ -99,10 +76,23 @@ void CopyChunk(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t 
     }
 }
 
-void CloseOutput(OutputFile& out, const JobState& state) {
-    if (!out.Close()) {
+// Flushed and put under its name; only then is the copy reported done.
+void CommitOutput(OutputFile& out, const JobState& state) {
+    if (!out.Commit()) {
         throw JobError(ErrorKind::WriteFailed, FormatMessage(msg::kWriteFailed, state.outputText));
     }
+}
+
+void CreateOutput(OutputFile& out, const JobState& state) {
+    switch (out.Create(state.outputPath, state.instream)) {
+    case CreateResult::Created:
+        return;
+    case CreateResult::SameFile:
+        throw JobError(ErrorKind::SameFile, FormatMessage(msg::kCreateFailed, state.outputText));
+    case CreateResult::Failed:
+        break;
+    }
+    throw JobError(ErrorKind::CreateFailed, FormatMessage(msg::kCreateFailed, state.outputText));
 }
 
 } // namespace
@@ -113,21 +103,18 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     host.AppendLog(msg::kCreatingOutput);
 
     const std::int64_t padcount = ReadPadCount(host);
+    // Removed again on every way out but the two endings below.
     OutputFile outstream;
-    if (!outstream.Create(state.outputPath, state.instream)) {
-        throw JobError(ErrorKind::CreateFailed,
-                       FormatMessage(msg::kCreateFailed, state.outputText));
-    }
-    IncompleteOutput incomplete(outstream, state.outputPath);
+    CreateOutput(outstream, state);
     if (padcount >= 0) {
         WritePad(outstream, state, padcount);
         host.AppendLog(msg::kPadLine + std::to_string(padcount));
     }
 
-    // Both endings keep the output, release both files and bring Execute back.
+    // Both endings keep the output under its name, release both files and
+    // bring Execute back.
     const auto end = [&](const char* line, JobEnding ending) {
-        CloseOutput(outstream, state);
-        incomplete.Keep();
+        CommitOutput(outstream, state);
         state.instream.Close();
         buttons.Restore();
         host.AppendLog(line);
@@ -135,7 +122,6 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     };
 
     const auto [chunks, rest] = MakeChunkGrid(state.outsize, state.bufsize);
-    state.chunkbuf.SetLength(state.bufsize);
     for (std::int64_t k = 0; k < chunks - 1; ++k) {
         if (host.AbortRequested()) {
             return end(msg::kAborted, JobEnding::Aborted);

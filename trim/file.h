@@ -56,9 +56,19 @@ private:
     friend class OutputFile;
 };
 
-// The output, created (or an existing file of the name replaced) without
-// sharing. Create refuses a path that resolves to the input itself and
-// touches nothing in that case.
+enum class CreateResult {
+    Created,
+    Failed,   // cannot be created: no such folder, no permission, held elsewhere
+    SameFile, // the destination is the input itself
+};
+
+// The output. A destination that is absent, a regular file or a link is
+// written under a fresh temporary name beside it (created new and exclusive,
+// locked like the input) and only Commit puts it under the destination's
+// name, replacing a file or a link there, never writing through it: until
+// then whatever stood at the destination stays as it was, even if the
+// process dies. A destination that is something else, such as a device, is
+// written in place. Anything not committed is removed again.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -66,7 +76,11 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    bool Create(const std::filesystem::path& path, const InputFile& input);
+    // Refuses a folder, a destination that leads back to the input, a file
+    // held by someone else or one this process may not write, and touches
+    // none of them. Temporary files of the destination that a job left when
+    // it died are removed first.
+    CreateResult Create(const std::filesystem::path& destination, const InputFile& input);
     // Writes all of buffer; returns the count stored, less on failure.
     std::int64_t Write(const std::uint8_t* buffer, std::int64_t length);
     // Appends length bytes of input from pos inside the kernel where the
@@ -76,17 +90,23 @@ public:
     // refuses or fails: the caller moves the rest through its own buffer,
     // whose read and write then report any real failure.
     std::int64_t CopyFrom(const InputFile& input, std::int64_t pos, std::int64_t length);
-    // Releases the file; false when the system reports the data not stored.
-    bool Close();
-    // True when the output is a regular file this object emptied or made,
-    // i.e. one that may be removed if the copy fails.
-    bool IsRegular() const { return regular_; }
+    // Flushes the data to the disk, renames the file onto the destination
+    // and makes the folder entry durable. False when the data could not be
+    // stored or named; the file is then removed on Discard.
+    bool Commit();
+    // Closes and removes what was written, unless it was committed or
+    // written in place.
+    void Discard();
+    // The temporary name in use, empty when none (tests).
+    const std::filesystem::path& TempPath() const { return tempPath_; }
 
 private:
     NativeHandle handle_ = InputFile::InvalidHandle();
-    bool regular_ = false;
+    std::filesystem::path tempPath_; // removed by Discard while set
+    std::filesystem::path destination_;
     bool kernelCopy_ = true;
 #ifndef _WIN32
+    int folder_ = -1;        // the destination's folder, for the renames
     int pipe_[2] = {-1, -1}; // CopyFrom's, made at its first use
 #endif
 };

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "file.h"
 
+#include "tempname.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -75,11 +78,6 @@ bool WritesReported(int watch) {
     (void)watch;
     return false;
 #endif
-}
-
-bool IsEmpty(int fd) {
-    struct stat st {};
-    return ::fstat(fd, &st) == 0 && st.st_size == 0;
 }
 
 void CloseQuietly(int& fd) {
@@ -178,31 +176,174 @@ bool InputFile::Unchanged() const {
 }
 
 OutputFile::~OutputFile() {
-    Close();
+    Discard();
 }
 
-bool OutputFile::Create(const std::filesystem::path& path, const InputFile& input) {
-    Close();
-    // Opened without truncation first: nothing is emptied until the file is
-    // known not to be the input and not held by anyone else.
-    int fd = OpenNonBlocking(path, O_WRONLY | O_CREAT);
+namespace {
+
+bool IsLockedElsewhere(int fd) {
+    return !LockExclusive(fd);
+}
+
+bool SameFileAs(int fd, const InputFile& input) {
     struct stat out {};
     struct stat in {};
-    if (fd < 0 || ::fstat(fd, &out) != 0 || ::fstat(input.Handle(), &in) != 0 ||
-        (out.st_dev == in.st_dev && out.st_ino == in.st_ino) || !LockExclusive(fd)) {
-        CloseQuietly(fd);
-        return false;
+    if (::fstat(fd, &out) != 0 || ::fstat(input.Handle(), &in) != 0) {
+        return true; // cannot tell: refuse rather than risk the input
     }
-    regular_ = S_ISREG(out.st_mode);
-    // A file still empty needs no truncation, which ext4 would take for the
-    // replacing of a file's contents and answer with writeback at close.
-    if (regular_ && !IsEmpty(fd) && ::ftruncate(fd, 0) != 0) {
+    return out.st_dev == in.st_dev && out.st_ino == in.st_ino;
+}
+
+// A file at the destination that the rename would replace: refused when it
+// is the input, held by someone else or not writable by us, as writing into
+// it would have been.
+CreateResult CheckReplaceable(int folder, const std::string& name, const InputFile& input) {
+    int fd = ::openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return CreateResult::Failed;
+    }
+    const CreateResult result = SameFileAs(fd, input)   ? CreateResult::SameFile
+                                : IsLockedElsewhere(fd) ? CreateResult::Failed
+                                                        : CreateResult::Created;
+    CloseQuietly(fd);
+    return result;
+}
+
+// Temporary files of this destination whose job died: nobody holds their
+// lock any more. Links and anything else that is no regular file are left.
+void RemoveStaleTemps(int folder, const std::filesystem::path& finalName) {
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* const dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (dir == nullptr) {
+        if (listing >= 0) {
+            ::close(listing);
+        }
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (TempNameProcess(finalName, entry->d_name) < 0) {
+            continue;
+        }
+        int fd = ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockExclusive(fd)) {
+            ::unlinkat(folder, entry->d_name, 0);
+        }
         CloseQuietly(fd);
-        regular_ = false;
-        return false;
+    }
+    ::closedir(dir);
+}
+
+int OpenFolder(const std::filesystem::path& destination) {
+    const std::filesystem::path folder =
+        destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(".");
+    return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Retried with new tokens should a name be taken, by chance or on purpose.
+int CreateTemp(int folder, const std::filesystem::path& finalName, std::filesystem::path& name) {
+    constexpr int kTries = 8;
+    for (int i = 0; i < kTries; ++i) {
+        name = TempName(finalName, static_cast<std::uint64_t>(::getpid()), NextTempToken());
+        const int fd = ::openat(folder, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return kClosed;
+}
+
+} // namespace
+
+CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input) {
+    Discard();
+    folder_ = OpenFolder(destination);
+    if (folder_ < 0) {
+        return CreateResult::Failed;
+    }
+    destination_ = destination;
+    const std::filesystem::path finalName = destination.filename();
+    struct stat st {};
+    const bool exists = ::fstatat(folder_, finalName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT) {
+        return CreateResult::Failed;
+    }
+    if (exists && S_ISDIR(st.st_mode)) {
+        return CreateResult::Failed;
+    }
+    if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        // A device and the like: written in place, opened without blocking
+        // (a FIFO with no reader fails instead of hanging).
+        int fd =
+            ::openat(folder_, finalName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        }
+        if (fd < 0 || SameFileAs(fd, input) || IsLockedElsewhere(fd)) {
+            const CreateResult result =
+                fd >= 0 && SameFileAs(fd, input) ? CreateResult::SameFile : CreateResult::Failed;
+            CloseQuietly(fd);
+            return result;
+        }
+        handle_ = fd;
+        return CreateResult::Created;
+    }
+    if (exists && S_ISREG(st.st_mode)) {
+        if (const CreateResult check = CheckReplaceable(folder_, finalName, input);
+            check != CreateResult::Created) {
+            return check;
+        }
+    }
+    RemoveStaleTemps(folder_, finalName);
+    std::filesystem::path tempName;
+    int fd = CreateTemp(folder_, finalName, tempName);
+    if (fd < 0 || !LockExclusive(fd)) {
+        CloseQuietly(fd);
+        return CreateResult::Failed;
     }
     handle_ = fd;
+    tempPath_ = destination.parent_path() / tempName;
+    return CreateResult::Created;
+}
+
+bool OutputFile::Commit() {
+    CloseQuietly(pipe_[0]);
+    CloseQuietly(pipe_[1]);
+    if (tempPath_.empty()) {
+        const bool ok = handle_ == kClosed || ::close(handle_) == 0;
+        handle_ = kClosed;
+        return ok;
+    }
+    int synced = 0;
+    do {
+        synced = ::fdatasync(handle_);
+    } while (synced != 0 && errno == EINTR);
+    // Renamed while still locked, so no other job takes it for one left
+    // behind by a dead job and removes it.
+    if (synced != 0 || !CommitProbePasses() ||
+        ::renameat(folder_, tempPath_.filename().c_str(), folder_,
+                   destination_.filename().c_str()) != 0) {
+        return false;
+    }
+    tempPath_.clear();
+    // The data is on the disk already; a folder that cannot be synced (some
+    // file systems refuse) leaves only the name's durability to the system.
+    ::fsync(folder_);
+    CloseQuietly(handle_);
     return true;
+}
+
+void OutputFile::Discard() {
+    CloseQuietly(pipe_[0]);
+    CloseQuietly(pipe_[1]);
+    CloseQuietly(handle_);
+    if (!tempPath_.empty()) {
+        ::unlinkat(folder_, tempPath_.filename().c_str(), 0);
+        tempPath_.clear();
+    }
+    CloseQuietly(folder_);
+    kernelCopy_ = true;
 }
 
 std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) {
@@ -294,17 +435,6 @@ std::int64_t OutputFile::CopyFrom(const InputFile& input, std::int64_t pos, std:
         }
     }
     return done;
-}
-
-bool OutputFile::Close() {
-    CloseQuietly(pipe_[0]);
-    CloseQuietly(pipe_[1]);
-    if (handle_ == kClosed) {
-        return true;
-    }
-    const bool ok = ::close(handle_) == 0;
-    handle_ = kClosed;
-    return ok;
 }
 
 } // namespace kst

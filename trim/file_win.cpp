@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "file.h"
 
+#include "tempname.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -48,12 +50,6 @@ bool ReadStamp(HANDLE h, std::int64_t& size, std::int64_t& time) {
     time = static_cast<std::int64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 |
            info.ftLastWriteTime.dwLowDateTime;
     return true;
-}
-
-bool SeekTo(HANDLE h, std::int64_t pos) {
-    LARGE_INTEGER to{};
-    to.QuadPart = pos;
-    return ::SetFilePointerEx(h, to, nullptr, FILE_BEGIN) != 0;
 }
 
 // Paths past MAX_PATH open only in the "\\?\" form, which takes a full path
@@ -118,15 +114,21 @@ std::int64_t InputFile::Size() const {
     return ::GetFileSizeEx(handle_, &size) ? size.QuadPart : -1;
 }
 
+// Each read names its offset in an OVERLAPPED record, so reads from two
+// threads never depend on the handle's one shared file pointer.
 std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int64_t length) const {
-    if (!SeekTo(handle_, pos)) {
-        return -1;
-    }
     std::int64_t done = 0;
     while (done < length) {
         const DWORD want = static_cast<DWORD>(std::min(length - done, kMaxIo));
+        const std::uint64_t at = static_cast<std::uint64_t>(pos + done);
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
         DWORD got = 0;
-        if (!::ReadFile(handle_, buffer + done, want, &got, nullptr)) {
+        if (!::ReadFile(handle_, buffer + done, want, &got, &where)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
             return -1;
         }
         if (got == 0) {
@@ -172,32 +174,142 @@ bool InputFile::Unchanged() const {
 }
 
 OutputFile::~OutputFile() {
-    Close();
+    Discard();
 }
 
-bool OutputFile::Create(const std::filesystem::path& path, const InputFile& input) {
-    Close();
-    // OPEN_ALWAYS keeps an existing file's bytes until it is known not to be
-    // the input; share mode 0 fails at once if anyone else holds it.
-    HANDLE h = ::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+namespace {
+
+constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
+
+std::uint64_t ThisProcess() {
+    return ::GetCurrentProcessId();
+}
+
+bool ProcessAlive(std::int64_t pid) {
+    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) {
+        return ::GetLastError() == ERROR_ACCESS_DENIED; // someone else's, running
+    }
+    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    ::CloseHandle(process);
+    return running;
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& destination) {
+    return destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(L".");
+}
+
+// Temporary files of this destination whose job died. One still being
+// written is held without sharing, so its removal fails anyway.
+void RemoveStaleTemps(const std::filesystem::path& destination) {
+    const std::filesystem::path finalName = destination.filename();
+    const std::wstring pattern =
+        OpenablePath(FolderOf(destination) / TempNamePrefix(finalName)) + L"*";
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::int64_t pid = TempNameProcess(finalName, found.cFileName);
+        const bool plainFile = (found.dwFileAttributes &
+                                (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+        if (pid >= 0 && plainFile && !ProcessAlive(pid)) {
+            ::DeleteFileW(OpenablePath(FolderOf(destination) / found.cFileName).c_str());
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
+
+// The file at the destination, opened as writing into it would have opened
+// it; INVALID_HANDLE_VALUE with the reason in GetLastError otherwise.
+HANDLE OpenExisting(const std::filesystem::path& destination) {
+    return ::CreateFileW(OpenablePath(destination).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+HANDLE CreateTemp(const std::filesystem::path& destination, std::filesystem::path& tempPath) {
+    constexpr int kTries = 8;
+    for (int i = 0; i < kTries; ++i) {
+        tempPath = FolderOf(destination) /
+                   TempName(destination.filename(), ThisProcess(), NextTempToken());
+        HANDLE h = ::CreateFileW(OpenablePath(tempPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) {
+            return h;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input) {
+    Discard();
+    destination_ = destination;
+    const DWORD attributes = ::GetFileAttributesW(OpenablePath(destination).c_str());
+    const bool link = attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !link) {
+        return CreateResult::Failed;
+    }
+    if (!link) {
+        // An existing file must be one we could have written: not held by
+        // anyone, not read-only, not the input. A device such as NUL has no
+        // file identity and is written in place.
+        HANDLE h = OpenExisting(destination);
+        if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
+            ::GetLastError() != ERROR_PATH_NOT_FOUND) {
+            return CreateResult::Failed;
+        }
+        if (h != INVALID_HANDLE_VALUE && ::GetFileType(h) != FILE_TYPE_DISK) {
+            handle_ = h;
+            return CreateResult::Created;
+        }
+        if (h != INVALID_HANDLE_VALUE) {
+            const bool same = SameFile(h, input.Handle());
+            CloseQuietly(h);
+            if (same) {
+                return CreateResult::SameFile;
+            }
+        }
+    }
+    RemoveStaleTemps(destination);
+    HANDLE h = CreateTemp(destination, tempPath_);
     if (h == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    // The input is a disk file, so only a disk file can be it; a device such
-    // as NUL has no file identity to compare.
-    if (::GetFileType(h) == FILE_TYPE_DISK && SameFile(h, input.Handle())) {
-        CloseQuietly(h);
-        return false;
-    }
-    regular_ = IsRegularDiskFile(h);
-    if (regular_ && (!SeekTo(h, 0) || !::SetEndOfFile(h))) {
-        CloseQuietly(h);
-        regular_ = false;
-        return false;
+        tempPath_.clear();
+        return CreateResult::Failed;
     }
     handle_ = h;
+    return CreateResult::Created;
+}
+
+bool OutputFile::Commit() {
+    if (tempPath_.empty()) {
+        const bool ok = handle_ == INVALID_HANDLE_VALUE || ::CloseHandle(handle_) != 0;
+        handle_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+    if (!::FlushFileBuffers(handle_) || !CommitProbePasses()) {
+        return false;
+    }
+    // Closed first: a file held without sharing cannot be renamed. A job
+    // that meets it now leaves it alone, its process being alive.
+    CloseQuietly(handle_);
+    if (!::MoveFileExW(OpenablePath(tempPath_).c_str(), OpenablePath(destination_).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return false;
+    }
+    tempPath_.clear();
     return true;
+}
+
+void OutputFile::Discard() {
+    CloseQuietly(handle_);
+    if (!tempPath_.empty()) {
+        ::DeleteFileW(OpenablePath(tempPath_).c_str());
+        tempPath_.clear();
+    }
+    kernelCopy_ = true;
 }
 
 std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) {
@@ -218,15 +330,6 @@ std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) 
 std::int64_t OutputFile::CopyFrom(const InputFile&, std::int64_t, std::int64_t) {
     kernelCopy_ = false;
     return 0;
-}
-
-bool OutputFile::Close() {
-    if (handle_ == INVALID_HANDLE_VALUE) {
-        return true;
-    }
-    const bool ok = ::CloseHandle(handle_) != 0;
-    handle_ = INVALID_HANDLE_VALUE;
-    return ok;
 }
 
 } // namespace kst

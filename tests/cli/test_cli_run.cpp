@@ -173,7 +173,7 @@ TEST_F(CliTest, PadLeadsTheKeptBytesWithZeros) {
 TEST_F(CliTest, RefusesAnOutputThatIsTheInput) {
     const Bytes bytes = Filled(20, {1});
     dir.Write("s.bin", bytes);
-    std::filesystem::create_symlink("s.bin", At("s(KST).bin"));
+    std::filesystem::create_hard_link(At("s.bin"), At("s(KST).bin"));
     const CliRun run = Run({"--json", "s.bin"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(ReadAll(At("s.bin")), bytes);
@@ -181,6 +181,7 @@ TEST_F(CliTest, RefusesAnOutputThatIsTheInput) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["status"], "failed");
     EXPECT_EQ(lines[0]["error"], "ファイル s(KST).bin を作成できません");
+    EXPECT_EQ(lines[0]["error_kind"], "same_file");
 }
 
 TEST_F(CliTest, ShortWriteFailsAndRemovesTheIncompleteOutput) {

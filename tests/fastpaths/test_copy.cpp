@@ -95,14 +95,14 @@ TEST_F(KernelCopy, CopyFromStopsForGoodAtTheInputsEnd) {
     kst::InputFile in;
     ASSERT_TRUE(in.Open(input));
     kst::OutputFile out;
-    ASSERT_TRUE(out.Create(Output(), in));
+    ASSERT_EQ(out.Create(Output(), in), kst::CreateResult::Created);
     const Bytes pad(3, 0);
     ASSERT_EQ(out.Write(pad.data(), 3), 3);
 
     const std::int64_t first = out.CopyFrom(in, 12345, 50000);
     const std::int64_t tail = out.CopyFrom(in, 99990, 20);
     const std::int64_t after = out.CopyFrom(in, 0, 10);
-    ASSERT_TRUE(out.Close());
+    ASSERT_TRUE(out.Commit());
     EXPECT_TRUE(first == 50000 || first == 0) << first; // 0: this system has no kernel copy
     EXPECT_EQ(tail, first == 0 ? 0 : 10);
     EXPECT_EQ(after, 0);
@@ -118,7 +118,7 @@ TEST_F(KernelCopy, CopyFromStopsForGoodWhenRefused) {
     kst::InputFile in;
     ASSERT_TRUE(in.Open(input));
     kst::OutputFile out;
-    ASSERT_TRUE(out.Create("/dev/full", in));
+    ASSERT_EQ(out.Create("/dev/full", in), kst::CreateResult::Created);
     EXPECT_EQ(out.CopyFrom(in, 0, 4000), 0);
     EXPECT_EQ(out.CopyFrom(in, 0, 4000), 0);
 }
