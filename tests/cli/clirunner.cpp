@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,15 +120,6 @@ void Drain(int outFd, int errFd, CliRun& run, LineWatcher& watcher, pid_t child)
 }
 
 } // namespace
-
-std::vector<std::string> CliRun::ErrLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup) {
     std::vector<std::string> texts{KESTRUNE_CLI};

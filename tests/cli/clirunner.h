@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,19 @@ struct CliRun {
     int status = -1; // exit status, or 128 + the signal that ended it
     std::string out;
     std::string err;
-    std::vector<std::string> ErrLines() const;
+    std::vector<std::string> ErrLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(err);
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
 };
 
 struct CliSetup {
     std::filesystem::path cwd; // empty: the test's own
+    // The three below are POSIX only.
     // RLIMIT_FSIZE for the child (SIGXFSZ ignored), so writes fall short.
     std::int64_t fileSizeLimit = -1;
     // stderr on a pseudo-terminal instead of a pipe.

@@ -20,7 +20,10 @@ protected:
         setup.cwd = dir.Path();
         return RunCli(args, setup);
     }
-    std::filesystem::path At(const std::string& name) const { return dir.Path() / name; }
+    // name in UTF-8, like the CLI's arguments.
+    std::filesystem::path At(const std::string& name) const {
+        return dir.Path() / std::u8string(name.begin(), name.end());
+    }
     bool Exists(const std::string& name) const { return std::filesystem::exists(At(name)); }
 };
 

@@ -153,10 +153,34 @@ TEST_P(CliOutDirTest, WritesIntoTheFolder) {
     EXPECT_EQ(lines[0]["output"], GetParam().output);
 }
 
-INSTANTIATE_TEST_SUITE_P(OutDir, CliOutDirTest,
-                         testing::Values(OutDirRow{"Plain", "out", "out/d(KST).bin"},
-                                         OutDirRow{"TrailingSeparator", "out/", "out//d(KST).bin"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// The job joins folder and name with the platform's separator.
+#ifdef _WIN32
+constexpr char kSeparator[] = "\\";
+#else
+constexpr char kSeparator[] = "/";
+#endif
+
+INSTANTIATE_TEST_SUITE_P(
+    OutDir, CliOutDirTest,
+    testing::Values(OutDirRow{"Plain", "out", std::string("out") + kSeparator + "d(KST).bin"},
+                    OutDirRow{"TrailingSeparator", "out/",
+                              std::string("out/") + kSeparator + "d(KST).bin"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Names in UTF-8 on the command line; on Windows they become UTF-16 names,
+// with "表" and "ソ" carrying a "\" as a Shift-JIS second byte.
+TEST_F(CliTest, JapaneseNamesPassThrough) {
+    const Bytes bytes = Filled(20, {2, 9});
+    dir.Write("表ソデータ.bin", bytes);
+    const CliRun run = Run({"--json", "表ソデータ.bin"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadAll(At("表ソデータ(KST).bin")), Kept(bytes, 0, 10));
+    EXPECT_TRUE(HasLine(run, "表ソデータ.binのサイズは 20"));
+    const auto lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["path"], "表ソデータ.bin");
+    EXPECT_EQ(lines[0]["output"], "表ソデータ(KST).bin");
+}
 
 TEST_F(CliTest, PadLeadsTheKeptBytesWithZeros) {
     const Bytes bytes = Filled(30, {5, 20});

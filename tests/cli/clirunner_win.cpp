@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: MIT
+// Windows side of the CLI runner: CreateProcessW with the arguments quoted
+// as the C runtime parses them, both streams read through pipes.
+#include "clirunner.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <thread>
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 60'000;
+
+struct HandleClose {
+    void operator()(void* handle) const { ::CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleClose>;
+
+std::wstring Wide(const std::string& utf8) {
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+// One argument as CommandLineToArgvW splits it back: quoted, with the
+// backslashes before a quote (or the closing quote) doubled.
+void AppendQuoted(std::wstring& line, const std::wstring& arg) {
+    line += L'"';
+    std::size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(2 * backslashes, L'\\');
+    line += L'"';
+}
+
+// The CLI is copied beside the test program by the build.
+std::wstring CliPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(n);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"kestrune-cli.exe";
+}
+
+// A pipe whose write end the child inherits; the read end stays here.
+struct Pipe {
+    Handle read;
+    Handle write;
+};
+Pipe MakePipe() {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!::CreatePipe(&read, &write, &inherit, 0)) {
+        ADD_FAILURE() << "CreatePipe failed";
+    }
+    ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    return {Handle(read), Handle(write)};
+}
+
+// Reads to the end, with the text mode's CR LF line ends made LF.
+std::string ReadAllText(const HANDLE from) {
+    std::string text;
+    char buffer[4096];
+    DWORD n = 0;
+    while (::ReadFile(from, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+        text.append(buffer, n);
+    }
+    std::string lf;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            lf += text[i];
+        }
+    }
+    return lf;
+}
+
+} // namespace
+
+CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup) {
+    CliRun run;
+    if (setup.fileSizeLimit >= 0 || setup.stderrTerminal || setup.onErrLine) {
+        ADD_FAILURE() << "file-size caps, terminals and signals are POSIX only";
+        return run;
+    }
+    const std::wstring program = CliPath();
+    std::wstring line;
+    AppendQuoted(line, program);
+    for (const std::string& arg : args) {
+        line += L' ';
+        AppendQuoted(line, Wide(arg));
+    }
+
+    Pipe out = MakePipe();
+    Pipe err = MakePipe();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out.write.get();
+    startup.hStdError = err.write.get();
+    PROCESS_INFORMATION process{};
+    const std::wstring cwd = setup.cwd.wstring();
+    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                          nullptr, cwd.empty() ? nullptr : cwd.c_str(), &startup, &process)) {
+        ADD_FAILURE() << "CreateProcessW failed: " << ::GetLastError();
+        return run;
+    }
+    const Handle child(process.hProcess);
+    const Handle thread(process.hThread);
+    // Only the child holds the write ends now, so the reads end with it.
+    out.write.reset();
+    err.write.reset();
+    std::jthread errReader([&run, &err] { run.err = ReadAllText(err.read.get()); });
+    run.out = ReadAllText(out.read.get());
+    errReader.join();
+
+    if (::WaitForSingleObject(child.get(), kTimeoutMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "kestrune-cli did not end in time";
+        ::TerminateProcess(child.get(), 1);
+    }
+    DWORD status = 0;
+    ::GetExitCodeProcess(child.get(), &status);
+    run.status = static_cast<int>(status);
+    return run;
+}
