@@ -68,3 +68,13 @@ Trim ReferenceTrim(const Bytes& bytes, std::uint8_t fill) {
     }
     return trim;
 }
+
+std::vector<std::filesystem::path> TempFilesIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> temps;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().starts_with(".kestrune-")) {
+            temps.push_back(entry.path());
+        }
+    }
+    return temps;
+}

@@ -36,3 +36,7 @@ struct Trim {
     std::int64_t mzero = -1;
 };
 Trim ReferenceTrim(const Bytes& bytes, std::uint8_t fill = 0);
+
+// The copy's temporary files in folder: present only while a copy runs, or
+// left by a job that died.
+std::vector<std::filesystem::path> TempFilesIn(const std::filesystem::path& folder);
