@@ -15,7 +15,8 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono or Gecko install prompts, no desktop menu entries.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-unset DISPLAY WAYLAND_DISPLAY
+# Windowed tests keep the X display (Xvfb) they were started with.
+[ -n "${KESTRUNE_WINE_KEEP_DISPLAY:-}" ] || unset DISPLAY WAYLAND_DISPLAY
 
 wine=$(command -v wine || true)
 [ -n "$wine" ] || wine=/usr/lib/wine/wine64

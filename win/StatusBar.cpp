@@ -12,6 +12,7 @@ namespace {
 
 // Right edges of the first two panels; the last runs to the bar's end.
 constexpr std::array<int, TStatusBar::kPanelCount - 1> kPanelEnds{100, 200};
+constexpr int kTopBorder = 2;
 constexpr int kFrame = 1;
 constexpr int kTextIndent = 2;
 
@@ -54,14 +55,15 @@ void TStatusBar::Place(const RECT& bounds, UINT dpi) {
         DeleteObject(font_);
     }
     font_ = font;
+    SetWindowPos(hwnd_, nullptr, bounds.left, bounds.top, bounds.right - bounds.left,
+                 bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Set once the bar has its width: the last part runs to its end.
     std::array<int, kPanelCount> ends{};
     for (std::size_t index = 0; index < kPanelEnds.size(); ++index) {
         ends[index] = kst::win::Scale(kPanelEnds[index], dpi);
     }
     ends.back() = -1;
     SendMessageW(hwnd_, SB_SETPARTS, kPanelCount, reinterpret_cast<LPARAM>(ends.data()));
-    SetWindowPos(hwnd_, nullptr, bounds.left, bounds.top, bounds.right - bounds.left,
-                 bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -82,9 +84,21 @@ std::wstring TStatusBar::PanelText(int index) const {
     return text;
 }
 
+RECT TStatusBar::PanelRect(int index) const {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const auto end = [this, &client](int panel) {
+        return panel < 0 ? 0
+               : panel == kPanelCount - 1
+                   ? client.right
+                   : kst::win::Scale(kPanelEnds.at(static_cast<std::size_t>(panel)), dpi_);
+    };
+    return {end(index - 1), client.top + kst::win::Scale(kTopBorder, dpi_), end(index),
+            client.bottom};
+}
+
 RECT TStatusBar::TextRect(int index) const {
-    RECT part{};
-    SendMessageW(hwnd_, SB_GETRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&part));
+    RECT part = PanelRect(index);
     const int inset = kst::win::Scale(kFrame + kTextIndent, dpi_);
     part.left += inset;
     part.right -= inset;
@@ -111,9 +125,7 @@ void TStatusBar::Paint(HDC dc) const {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     for (int index = 0; index < kPanelCount; ++index) {
-        RECT part{};
-        SendMessageW(hwnd_, SB_GETRECT, static_cast<WPARAM>(index),
-                     reinterpret_cast<LPARAM>(&part));
+        RECT part = PanelRect(index);
         DrawEdge(dc, &part, BDR_SUNKENOUTER, BF_RECT);
         RECT box = TextRect(index);
         const std::wstring shown =

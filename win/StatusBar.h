@@ -26,6 +26,9 @@ public:
 
     void SetPanelText(int index, const std::wstring& text);
     std::wstring PanelText(int index) const;
+    // A panel's area: from the end of the one before it to its own declared
+    // end; the last runs to the bar's right end.
+    RECT PanelRect(int index) const;
     // The text as painted in the panel's current width.
     std::wstring ShownText(int index) const;
 

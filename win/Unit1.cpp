@@ -299,26 +299,46 @@ void TForm1::Relayout(UINT dpi) {
 }
 
 // A drop-down combo box is as high as its font makes its field; the field's
-// item height is set so that the closed box has the layout's height.
+// item height is set so that the closed box has the layout's height. Some
+// systems apply a new item height only at the next resize, so the box is
+// resized after each change.
 void TForm1::FitComboHeight(int height) const {
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    LRESULT item = SendMessageW(ComboBox1, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    for (int attempt = 0; attempt < 3; ++attempt) {
         RECT closed{};
         GetWindowRect(ComboBox1, &closed);
         const int error = height - (closed.bottom - closed.top);
         if (error == 0) {
             return;
         }
-        const LRESULT item = SendMessageW(ComboBox1, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-        SendMessageW(ComboBox1, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item + error);
+        // The system may raise a height too small for the font: the next
+        // try starts from the height asked for, not the one granted.
+        item += error;
+        SendMessageW(ComboBox1, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+        SetWindowPos(ComboBox1, nullptr, 0, 0, closed.right - closed.left,
+                     height + kst::win::Scale(kComboListRows * kComboHeight, dpi_),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
+// The frame for the layout's client size. Where the system draws the frame
+// at another DPI than the one asked for (older systems, Wine), the client
+// area is measured and the frame corrected once.
 void TForm1::SizeFrame() {
-    const RECT outer = kst::win::OuterRectForClient(
-        {kst::win::Scale(kClientSize.cx, dpi_), kst::win::Scale(kClientSize.cy, dpi_)}, kFrameStyle,
-        0, dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE client{kst::win::Scale(kClientSize.cx, dpi_), kst::win::Scale(kClientSize.cy, dpi_)};
+    const RECT outer = kst::win::OuterRectForClient(client, kFrameStyle, 0, dpi_);
+    SIZE frame{outer.right - outer.left, outer.bottom - outer.top};
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT actual{};
+        GetClientRect(hwnd_, &actual);
+        if (actual.right == client.cx && actual.bottom == client.cy) {
+            return;
+        }
+        frame.cx += client.cx - actual.right;
+        frame.cy += client.cy - actual.bottom;
+    }
 }
 
 // The outer rectangle centred on the virtual screen spanning all monitors.

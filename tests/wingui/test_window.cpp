@@ -1,0 +1,359 @@
+// SPDX-License-Identifier: MIT
+// The window as laid out, its states, keyboard order, drops and scaling.
+#include "Elide.h"
+#include "FolderDialog.h"
+#include "WinGuiSupport.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+
+namespace {
+
+using ControlOf = std::function<HWND(TForm1&)>;
+
+struct ControlRow {
+    const char* name;
+    ControlOf control;
+    const wchar_t* windowClass;
+    RECT place;
+    const wchar_t* text;
+    bool shown;
+    bool enabled;
+};
+
+// Width or height 0: fitted to the text, not checked.
+RECT At(int left, int top, int width, int height) {
+    return {left, top, width == 0 ? 0 : left + width, height == 0 ? 0 : top + height};
+}
+
+const std::vector<ControlRow>& ControlTable() {
+    static const std::vector<ControlRow> rows{
+        {"Label1", [](TForm1& f) { return f.Label1; }, WC_STATICW, At(8, 8, 281, 17), L"", true,
+         true},
+        {"Gauge1", [](TForm1& f) { return f.Gauge1.Handle(); }, PROGRESS_CLASSW,
+         At(8, 168, 361, 17), L"", true, true},
+        {"Label3", [](TForm1& f) { return f.Label3; }, WC_STATICW, At(168, 304, 0, 0),
+         L"Ver 0.20  Kestrune project", true, true},
+        {"Label4", [](TForm1& f) { return f.Label4; }, WC_STATICW, At(160, 144, 0, 0),
+         L"バッファ(MB)", true, true},
+        {"Button1", [](TForm1& f) { return f.Button1; }, WC_BUTTONW, At(296, 8, 75, 25), L"実行",
+         true, true},
+        {"Memo1", [](TForm1& f) { return f.Memo1; }, WC_EDITW, At(8, 192, 361, 105), L"", true,
+         true},
+        {"RadioGroup1", [](TForm1& f) { return f.RadioGroup1.Frame(); }, WC_BUTTONW,
+         At(8, 40, 361, 73), L"出力先", true, true},
+        {"RadioGroup1.Item0", [](TForm1& f) { return f.RadioGroup1.Item(0); }, WC_BUTTONW,
+         At(16, 56, 345, 20), L"読み込みファイルと同じ", true, true},
+        {"RadioGroup1.Item1", [](TForm1& f) { return f.RadioGroup1.Item(1); }, WC_BUTTONW,
+         At(16, 80, 72, 20), L"指定する", true, true},
+        {"Button2", [](TForm1& f) { return f.Button2; }, WC_BUTTONW, At(280, 80, 75, 25), L"参照",
+         true, true},
+        {"Edit1", [](TForm1& f) { return f.Edit1; }, WC_EDITW, At(88, 80, 185, 20), L"", true,
+         true},
+        {"StatusBar1", [](TForm1& f) { return f.StatusBar1.Handle(); }, STATUSCLASSNAMEW,
+         At(0, 326, 379, 23), L"", true, true},
+        {"CheckBox1", [](TForm1& f) { return f.CheckBox1; }, WC_BUTTONW, At(8, 120, 153, 17),
+         L"先頭の0データも削除する", true, true},
+        {"Edit2", [](TForm1& f) { return f.Edit2; }, WC_EDITW, At(256, 120, 49, 20), L"0", true,
+         false},
+        {"CheckBox2", [](TForm1& f) { return f.CheckBox2; }, WC_BUTTONW, At(176, 120, 73, 17),
+         L"先頭0出力", true, false},
+        {"CheckBox3", [](TForm1& f) { return f.CheckBox3; }, WC_BUTTONW, At(8, 144, 121, 17),
+         L"ゼロだけを調べる", true, true},
+        {"Button3", [](TForm1& f) { return f.Button3; }, WC_BUTTONW, At(296, 8, 73, 25), L"中断",
+         false, true},
+        // Height checked apart: the system may need more for the font.
+        {"ComboBox1", [](TForm1& f) { return f.ComboBox1; }, WC_COMBOBOXW, At(248, 144, 57, 0),
+         L"1", true, true},
+    };
+    return rows;
+}
+
+std::wstring ClassOf(HWND control) {
+    wchar_t name[64]{};
+    GetClassNameW(control, name, 64);
+    return name;
+}
+
+class WindowTest : public FormTest {
+protected:
+    // The controls reached by Tab from Button1, once round.
+    std::vector<HWND> TabCycle() {
+        std::vector<HWND> order{Form().Button1};
+        for (HWND next = GetNextDlgTabItem(Form().Handle(), Form().Button1, FALSE);
+             next != Form().Button1 && order.size() < 20;
+             next = GetNextDlgTabItem(Form().Handle(), next, FALSE)) {
+            order.push_back(next);
+        }
+        return order;
+    }
+};
+
+TEST_F(WindowTest, EveryControlHasItsPlaceTextAndState) {
+    for (const ControlRow& row : ControlTable()) {
+        SCOPED_TRACE(row.name);
+        const HWND control = row.control(Form());
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(GetParent(control), Form().Handle());
+        EXPECT_EQ(ClassOf(control), row.windowClass);
+        const RECT place = PlaceOf(control);
+        EXPECT_EQ(place.left, row.place.left);
+        EXPECT_EQ(place.top, row.place.top);
+        if (row.place.right != 0) {
+            EXPECT_EQ(place.right, row.place.right);
+        }
+        if (row.place.bottom != 0) {
+            EXPECT_EQ(place.bottom, row.place.bottom);
+        }
+        EXPECT_EQ(Text(control), row.text);
+        EXPECT_EQ(Shown(control), row.shown);
+        EXPECT_EQ(Enabled(control), row.enabled);
+    }
+}
+
+TEST_F(WindowTest, WindowFrameFontAndInitialChoices) {
+    RECT client{};
+    GetClientRect(Form().Handle(), &client);
+    EXPECT_EQ(client.right, 379);
+    EXPECT_EQ(client.bottom, 349);
+    const LONG_PTR style = GetWindowLongPtrW(Form().Handle(), GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_MAXIMIZEBOX),
+              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    EXPECT_EQ(style & WS_CLIPCHILDREN, 0); // it would leave the group's frame unpainted
+    EXPECT_EQ(Text(Form().Handle()), L"Kestrune");
+    EXPECT_NE(GetWindowLongPtrW(Form().Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Form().Button1, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    EXPECT_EQ(font.lfHeight, -12);
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
+    EXPECT_NE(SendMessageW(Form().StatusBar1.Handle(), WM_GETFONT, 0, 0),
+              SendMessageW(Form().Button1, WM_GETFONT, 0, 0));
+
+    // 20 pixels closed; Wine's field needs at least 21 for the IPA font.
+    const RECT combo = PlaceOf(Form().ComboBox1);
+    EXPECT_NEAR(combo.bottom - combo.top, 20, 1);
+    EXPECT_EQ(Form().RadioGroup1.ItemIndex(), 0);
+    EXPECT_EQ(SendMessageW(Form().ComboBox1, CB_GETCURSEL, 0, 0), CB_ERR);
+    ASSERT_EQ(SendMessageW(Form().ComboBox1, CB_GETCOUNT, 0, 0), 3);
+    for (int row = 0; row < 3; ++row) {
+        wchar_t item[8]{};
+        SendMessageW(Form().ComboBox1, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(item));
+        EXPECT_EQ(std::wstring(item), std::vector<std::wstring>({L"1", L"5", L"10"})[row]);
+    }
+    EXPECT_EQ(Form().FolderDialog1->Title(), L"フォルダーの選択");
+    EXPECT_EQ(GetFocus(), Form().Button1);
+}
+
+TEST_F(WindowTest, TabVisitsTheEnabledControlsInOrder) {
+    TForm1& f = Form();
+    EXPECT_EQ(TabCycle(), (std::vector<HWND>{f.Button1, f.Memo1, f.RadioGroup1.Item(0), f.Button2,
+                                             f.Edit1, f.CheckBox1, f.CheckBox3, f.ComboBox1}));
+    Click(f.CheckBox1);
+    Click(f.RadioGroup1.Item(1));
+    EXPECT_EQ(TabCycle(),
+              (std::vector<HWND>{f.Button1, f.Memo1, f.RadioGroup1.Item(1), f.Button2, f.Edit1,
+                                 f.CheckBox1, f.Edit2, f.CheckBox2, f.CheckBox3, f.ComboBox1}));
+}
+
+// Edit1 and Button2 lie over the group's frame; labels and gauge beneath all.
+TEST_F(WindowTest, StackingKeepsOverlappingControlsVisible) {
+    std::vector<HWND> topDown;
+    for (HWND child = GetWindow(Form().Handle(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        topDown.push_back(child);
+    }
+    const auto depth = [&](HWND control) {
+        return std::find(topDown.begin(), topDown.end(), control) - topDown.begin();
+    };
+    const auto frame = depth(Form().RadioGroup1.Frame());
+    EXPECT_LT(depth(Form().Edit1), frame);
+    EXPECT_LT(depth(Form().Button2), frame);
+    const std::vector<HWND> beneath{Form().Gauge1.Handle(), Form().Label4, Form().Label3,
+                                    Form().Label1};
+    EXPECT_EQ(std::vector<HWND>(topDown.end() - 4, topDown.end()), beneath);
+}
+
+struct InterlockRow {
+    const char* name;
+    std::vector<HWND TForm1::*> clicks;
+    bool box2Ticked;
+    bool box2Enabled;
+    bool edit2Enabled;
+};
+
+TEST_F(WindowTest, CheckBox1GovernsThePadControls) {
+    const std::vector<InterlockRow> rows{
+        {"ticked", {&TForm1::CheckBox1}, false, true, true},
+        {"pad asked", {&TForm1::CheckBox1, &TForm1::CheckBox2}, true, true, true},
+        {"unticked again",
+         {&TForm1::CheckBox1, &TForm1::CheckBox2, &TForm1::CheckBox1},
+         false,
+         false,
+         false},
+        {"ticked twice more",
+         {&TForm1::CheckBox1, &TForm1::CheckBox2, &TForm1::CheckBox1, &TForm1::CheckBox1},
+         false,
+         true,
+         true},
+    };
+    for (const InterlockRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        Type(Form().Edit2, L"12");
+        for (HWND TForm1::*const box : row.clicks) {
+            Click(Form().*box);
+        }
+        EXPECT_EQ(Ticked(Form().CheckBox2), row.box2Ticked);
+        EXPECT_EQ(Enabled(Form().CheckBox2), row.box2Enabled);
+        EXPECT_EQ(Enabled(Form().Edit2), row.edit2Enabled);
+        EXPECT_EQ(Text(Form().Edit2), L"12");
+    }
+}
+
+TEST_F(WindowTest, DropTakesTheFirstPathWhole) {
+    const std::wstring longPath = L"C:\\" + std::wstring(300, L'長') + L".bin";
+    const std::vector<std::vector<std::wstring>> drops{
+        {L"C:\\データ\\ダンプ１.img"},
+        {L"C:\\a.bin", L"C:\\b.bin", L"C:\\c.bin"},
+        {longPath},
+        {L"C:\\データ"},
+    };
+    for (const auto& drop : drops) {
+        DropFiles(Form().Handle(), drop);
+        EXPECT_EQ(Text(Form().Label1), drop.front());
+    }
+}
+
+TEST_F(WindowTest, StatusPanelsSpanTheBarAndKeepWholeTexts) {
+    const HWND bar = Form().StatusBar1.Handle();
+    std::array<int, 3> ends{};
+    ASSERT_EQ(SendMessageW(bar, SB_GETPARTS, 3, reinterpret_cast<LPARAM>(ends.data())), 3);
+    EXPECT_EQ(ends, (std::array<int, 3>{100, 200, -1}));
+    const std::vector<std::pair<int, int>> spans{{0, 100}, {100, 200}, {200, 379}};
+    for (int index = 0; index < 3; ++index) {
+        const RECT part = Form().StatusBar1.PanelRect(index);
+        EXPECT_EQ(part.left, spans[index].first) << index;
+        EXPECT_EQ(part.right, spans[index].second) << index;
+    }
+    EXPECT_EQ(GetWindowLongPtrW(bar, GWL_STYLE) & SBARS_SIZEGRIP, 0);
+
+    const std::wstring fits = L"Tail 0=1,200";
+    const std::wstring wide = L"Front 0=9,223,372,036,854,775,807";
+    Form().StatusBar1.SetPanelText(0, wide);
+    Form().StatusBar1.SetPanelText(1, fits);
+    EXPECT_EQ(Form().StatusBar1.PanelText(0), wide);
+    const std::wstring shown = Form().StatusBar1.ShownText(0);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), L'\u2026');
+    EXPECT_EQ(wide.rfind(shown.substr(0, shown.size() - 1), 0), 0u);
+    EXPECT_EQ(Form().StatusBar1.ShownText(1), fits);
+    wchar_t tip[64]{};
+    SendMessageW(bar, SB_GETTIPTEXTW, MAKEWPARAM(0, 64), reinterpret_cast<LPARAM>(tip));
+    EXPECT_EQ(std::wstring(tip), wide);
+}
+
+struct ElideRow {
+    const wchar_t* text;
+    int width;
+    const wchar_t* shown;
+};
+
+// Every code unit 6 pixels wide.
+TEST(Elide, LongestPrefixThatFitsWithEllipsis) {
+    const std::vector<ElideRow> rows{
+        {L"Out Size=1,300", 84, L"Out Size=1,300"},
+        {L"Out Size=1,300", 83, L"Out Size=1,3…"},
+        {L"Out Size=1,300", 12, L"O…"},
+        {L"Out Size=1,300", 6, L"…"},
+        {L"Out Size=1,300", 5, L""},
+        {L"", 0, L""},
+        {L"a\U0001F600b", 18, L"a…"},
+        {L"a\U0001F600b", 24, L"a\U0001F600b"},
+    };
+    const kst::win::MeasureText measure = [](std::wstring_view text) {
+        return static_cast<int>(text.size()) * 6;
+    };
+    for (const ElideRow& row : rows) {
+        EXPECT_EQ(kst::win::ElideToWidth(row.text, row.width, measure), row.shown) << row.width;
+    }
+}
+
+struct GaugeRow {
+    int set;
+    int value;
+    int fill; // of the 359-pixel inside
+};
+
+// Drawn into a bitmap: frame and fill black, the rest of the inside white.
+TEST_F(WindowTest, GaugeClampsAndPaintsItsFill) {
+    const std::vector<GaugeRow> rows{
+        {-5, 0, 0}, {0, 0, 0}, {37, 37, 132}, {100, 100, 359}, {150, 100, 359}};
+    const HWND gauge = Form().Gauge1.Handle();
+    const HDC screen = GetDC(gauge);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 361, 17);
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    for (const GaugeRow& row : rows) {
+        SCOPED_TRACE(row.set);
+        Form().SetGauge(row.set);
+        EXPECT_EQ(Form().Gauge1.Value(), row.value);
+        EXPECT_EQ(SendMessageW(gauge, PBM_GETPOS, 0, 0), row.value);
+        SendMessageW(gauge, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+        EXPECT_EQ(GetPixel(dc, 360, 16), RGB(0, 0, 0));
+        // Row 2 lies above the centred text.
+        if (row.fill > 0) {
+            EXPECT_EQ(GetPixel(dc, row.fill, 2), RGB(0, 0, 0));
+        }
+        if (row.fill < 359) {
+            EXPECT_EQ(GetPixel(dc, row.fill + 1, 2), RGB(255, 255, 255));
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(gauge, screen);
+}
+
+struct DpiRow {
+    UINT dpi;
+    int buttonLeft;
+    int buttonWidth;
+    int clientWidth;
+    int clientHeight;
+    int fontHeight;
+};
+
+TEST_F(WindowTest, NewDpiScalesPlacesAndFonts) {
+    const std::vector<DpiRow> rows{{144, 444, 113, 569, 524, -18},
+                                   {192, 592, 150, 758, 698, -24},
+                                   {96, 296, 75, 379, 349, -12}};
+    for (const DpiRow& row : rows) {
+        SCOPED_TRACE(row.dpi);
+        RECT suggested{};
+        GetWindowRect(Form().Handle(), &suggested);
+        SendMessageW(Form().Handle(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(Form().Dpi(), row.dpi);
+        const RECT button = PlaceOf(Form().Button1);
+        EXPECT_EQ(button.left, row.buttonLeft);
+        EXPECT_EQ(button.right - button.left, row.buttonWidth);
+        RECT client{};
+        GetClientRect(Form().Handle(), &client);
+        EXPECT_EQ(client.right, row.clientWidth);
+        EXPECT_EQ(client.bottom, row.clientHeight);
+        const RECT bar = PlaceOf(Form().StatusBar1.Handle());
+        EXPECT_EQ(bar.bottom, row.clientHeight);
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Form().Memo1, WM_GETFONT, 0, 0)),
+                   sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, row.fontHeight);
+    }
+}
+
+} // namespace
