@@ -24,16 +24,6 @@ constexpr std::size_t kPad = 4;
 constexpr int kFullChunks = 6;
 constexpr const char* kPadLog = "先頭0出力=4";
 
-std::vector<fs::path> TempsIn(const fs::path& folder) {
-    std::vector<fs::path> temps;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().filename().string().starts_with(".kestrune-")) {
-            temps.push_back(entry.path());
-        }
-    }
-    return temps;
-}
-
 // True when job ended its process by SIGKILL.
 bool KilledWhileRunning(const std::function<void()>& job) {
     const pid_t pid = ::fork();
@@ -83,7 +73,7 @@ protected:
         next.checks = host.checks;
         next.place = host.place;
         EXPECT_EQ(RunJob(next, options, output), Whole());
-        EXPECT_TRUE(TempsIn(output.parent_path()).empty());
+        EXPECT_TRUE(TempFilesIn(output.parent_path()).empty());
     }
 };
 
@@ -142,7 +132,7 @@ TEST_P(KilledCopy, LeavesNoPartUnderTheName) {
     });
     ASSERT_TRUE(killed);
     EXPECT_EQ(OutputAt(Output()), row.earlierOutput ? std::optional(old) : std::nullopt);
-    EXPECT_EQ(TempsIn(dir.Path()).size(), 1u);
+    EXPECT_EQ(TempFilesIn(dir.Path()).size(), 1u);
     EXPECT_EQ(ReadAll(input), bytes);
     NextJobFinishesClean(Output());
 }
@@ -192,7 +182,7 @@ TEST_P(LinkAtOutput, ReplacedNotFollowed) {
     EXPECT_EQ(ReadAll(folder / "inside.bin"), old);
     EXPECT_EQ(fs::directory_iterator(folder)->path().filename(), "inside.bin");
     EXPECT_FALSE(fs::exists(nowhere));
-    EXPECT_TRUE(TempsIn(dir.Path()).empty());
+    EXPECT_TRUE(TempFilesIn(dir.Path()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LinkAtOutput,
@@ -245,7 +235,7 @@ TEST_P(PlantedAtTempName, NeverWrittenThrough) {
         holder.reset();
         EXPECT_EQ(ReadAll(planted), old);
     }
-    EXPECT_EQ(TempsIn(dir.Path()).size(), left ? 1u : 0u);
+    EXPECT_EQ(TempFilesIn(dir.Path()).size(), left ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PlantedAtTempName,
@@ -297,14 +287,14 @@ TEST_F(OutputFolder, MadeReadOnlyMidCopy) {
     }
     EXPECT_EQ(run.outcome, Failed(old));
     // The temporary file could not be removed from the locked folder either.
-    EXPECT_EQ(TempsIn(folder).size(), 1u);
+    EXPECT_EQ(TempFilesIn(folder).size(), 1u);
     NextJobFinishesClean(output);
 }
 
 TEST_F(OutputFolder, DiskFullAtTheFlush) {
     kst::SetCommitProbe([] { return false; });
     EXPECT_EQ(RunJob(host, options, output), Failed(old));
-    EXPECT_TRUE(TempsIn(folder).empty());
+    EXPECT_TRUE(TempFilesIn(folder).empty());
     kst::SetCommitProbe(nullptr);
     NextJobFinishesClean(output);
 }

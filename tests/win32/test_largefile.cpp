@@ -5,6 +5,8 @@
 #include "jobfixture.h"
 #include "winfiles.h"
 
+#include <thread>
+
 namespace {
 
 using kst::Option;
@@ -85,6 +87,59 @@ TEST(LargeFile, CopyFromPastFourGiB) {
     EXPECT_EQ(kst::WriteTrimmedCopy(state, host), kst::JobEnding::Finished);
     EXPECT_EQ(host.gauge, (std::vector<int>{33, 66}));
     EXPECT_EQ(ReadAll(state.outputPath), Filled(25, {0, 24}));
+}
+
+// Reads from two threads at once, each at its own offset, as the scans'
+// read-ahead does: every byte comes from where it was asked for.
+TEST(LargeFile, ReadsFromTwoThreadsKeepTheirOffsets) {
+    const TempDir dir;
+    Bytes bytes(4 << 20);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+    }
+    const auto path = dir.Write("pattern.bin", bytes);
+    kst::InputFile file;
+    ASSERT_TRUE(file.Open(path));
+    constexpr std::int64_t kPiece = 4096;
+    const auto readAll = [&](std::int64_t from, int* wrong) {
+        Bytes got(kPiece);
+        for (int round = 0; round < 4; ++round) {
+            for (std::int64_t pos = from; pos + kPiece <= std::int64_t(bytes.size());
+                 pos += 2 * kPiece) {
+                if (file.ReadAt(pos, got.data(), kPiece) != kPiece ||
+                    !std::equal(got.begin(), got.end(), bytes.begin() + pos)) {
+                    ++*wrong;
+                }
+            }
+        }
+    };
+    int wrongA = 0;
+    int wrongB = 0;
+    std::thread other(readAll, kPiece, &wrongB);
+    readAll(0, &wrongA);
+    other.join();
+    EXPECT_EQ(wrongA + wrongB, 0);
+}
+
+// A job over an input past the size from which the scans read ahead on a
+// second thread, with the window's own chunk unit: the same runs and bytes
+// as the plain reference.
+TEST_F(JobTest, ReadAheadJobMatchesTheReference) {
+    constexpr std::size_t kSize = 80 << 20;
+    Bytes bytes(kSize, 0);
+    for (std::size_t i = (5 << 20) + 3; i < kSize - (33 << 20) - 7; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(1 + (i % 251));
+    }
+    ASSERT_GE(std::int64_t{kSize}, kst::kReadAheadFrom);
+    Drop("big.bin", bytes);
+    host.Tick(Option::TrimLeading);
+    options = kst::JobOptions{};
+    const kst::JobResult result = Run();
+    const Trim want = ReferenceTrim(bytes);
+    EXPECT_EQ(result.ending, kst::JobEnding::Finished);
+    EXPECT_EQ(result.frontRun, want.fzero);
+    EXPECT_EQ(result.tailRun, want.mzero);
+    EXPECT_TRUE(ReadAll(Output()) == Bytes(bytes.begin() + want.fzero, bytes.end() - want.mzero));
 }
 
 } // namespace
