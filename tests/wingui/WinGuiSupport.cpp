@@ -98,6 +98,7 @@ void FormTest::SetUp() {
     kst::JobOptions options;
     options.chunkUnit = kChunkUnit;
     form_ = std::make_unique<TForm1>(options);
+    ASSERT_NE(form_->Handle(), nullptr) << "no window: is there an X display?";
     form_->Show();
     PumpMessages();
 }
