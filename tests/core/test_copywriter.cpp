@@ -16,14 +16,10 @@ namespace {
 using kst::Field;
 using kst::Option;
 
-Bytes Expected(const Bytes& input, std::int64_t fzero, std::int64_t mzero, std::int64_t pad) {
-    Bytes out(static_cast<std::size_t>(std::max<std::int64_t>(pad, 0)), 0);
-    out.insert(out.end(), input.begin() + fzero, input.end() - mzero);
-    return out;
-}
+using namespace kst::msg;
 
 std::vector<std::string> CopyLog(const std::vector<std::string>& log) {
-    const auto at = std::find(log.begin(), log.end(), "0データ削除ファイル作成中");
+    const auto at = std::find(log.begin(), log.end(), kCreatingOutput);
     return {at, log.end()};
 }
 
@@ -58,7 +54,7 @@ TEST_P(CopyCase, OutputAndLog) {
     EXPECT_EQ(result.ending, kst::JobEnding::Finished);
     EXPECT_EQ(result.frontRun, row.fzero);
     EXPECT_EQ(result.tailRun, row.mzero);
-    EXPECT_EQ(ReadAll(Output()), Expected(bytes, row.fzero, row.mzero, row.padBytes));
+    EXPECT_EQ(ReadAll(Output()), TrimmedCopy(bytes, row.fzero, row.mzero, row.padBytes));
     EXPECT_EQ(CopyLog(host.log), row.log);
     const auto copyStart = std::find(host.events.begin(), host.events.end(), "buttons:abort");
     std::vector<int> copyGauge;
@@ -72,7 +68,11 @@ TEST_P(CopyCase, OutputAndLog) {
     EXPECT_TRUE(InputFree());
 }
 
-const std::vector<std::string> kFinishedLog{"0データ削除ファイル作成中", "終わり"};
+const std::vector<std::string> kFinishedLog{kCreatingOutput, kFinished};
+
+std::vector<std::string> PadLog(const char* pad) {
+    return {kCreatingOutput, kPadLine + std::string(pad), kFinished};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CopyCase,
@@ -93,39 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
                 kFinishedLog},
         CopyRow{"KeptShorterThanChunk", 25, {2, 4}, true, false, "0", 2, 20, 0, {}, kFinishedLog},
         CopyRow{"LeadingRunOnly", 25, {7, 24}, true, false, "0", 7, 0, 0, {50}, kFinishedLog},
-        CopyRow{"Pad16",
-                25,
-                {3, 9},
-                true,
-                true,
-                "16",
-                3,
-                15,
-                16,
-                {},
-                {"0データ削除ファイル作成中", "先頭0出力=16", "終わり"}},
-        CopyRow{"PadZeroStillLogged",
-                25,
-                {3, 9},
-                true,
-                true,
-                "0",
-                3,
-                15,
-                0,
-                {},
-                {"0データ削除ファイル作成中", "先頭0出力=0", "終わり"}},
-        CopyRow{"PadHex",
-                25,
-                {3, 9},
-                true,
-                true,
-                "$10",
-                3,
-                15,
-                16,
-                {},
-                {"0データ削除ファイル作成中", "先頭0出力=16", "終わり"}},
+        CopyRow{"Pad16", 25, {3, 9}, true, true, "16", 3, 15, 16, {}, PadLog("16")},
+        CopyRow{"PadZeroStillLogged", 25, {3, 9}, true, true, "0", 3, 15, 0, {}, PadLog("0")},
+        CopyRow{"PadHex", 25, {3, 9}, true, true, "$10", 3, 15, 16, {}, PadLog("16")},
         CopyRow{
             "PadBoxWithoutLeadingBox", 25, {3, 9}, false, true, "16", 0, 15, 0, {50}, kFinishedLog},
         CopyRow{"LargePadInBlocks",
@@ -138,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                 15,
                 200000,
                 {},
-                {"0データ削除ファイル作成中", "先頭0出力=200000", "終わり"}}),
+                PadLog("200000")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(JobTest, ExistingLargerOutputIsReplaced) {
@@ -152,7 +122,7 @@ TEST_F(JobTest, StaleAbortFlagIsClearedWhenTheCopyBegins) {
     Drop("in.bin", Filled(45, {0, 30}));
     host.abortflag = true;
     EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
-    EXPECT_EQ(host.log.back(), "終わり");
+    EXPECT_EQ(host.log.back(), kFinished);
 }
 
 // Abort pressed during the yield after full chunk j: the copy stops at the
@@ -179,14 +149,14 @@ TEST_F(JobTest, AbortAtEveryChunk) {
         const kst::JobResult result = Run();
         if (j < kFullChunks - 1) {
             EXPECT_EQ(result.ending, kst::JobEnding::Aborted) << j;
-            EXPECT_EQ(host.log.back(), "中断しました");
+            EXPECT_EQ(host.log.back(), kAborted);
             Bytes want(4, 0);
             want.insert(want.end(), bytes.begin(), bytes.begin() + 10 * (j + 1));
             EXPECT_EQ(ReadAll(Output()), want) << j;
         } else {
             EXPECT_EQ(result.ending, kst::JobEnding::Finished);
-            EXPECT_EQ(host.log.back(), "終わり");
-            EXPECT_EQ(ReadAll(Output()), Expected(bytes, 0, 14, 4));
+            EXPECT_EQ(host.log.back(), kFinished);
+            EXPECT_EQ(ReadAll(Output()), TrimmedCopy(bytes, 0, 14, 4));
         }
         EXPECT_EQ(host.events.end()[-2], "buttons:idle");
         EXPECT_TRUE(InputFree());
@@ -208,7 +178,7 @@ TEST_F(JobTest, OutputThatIsTheInputIsRefused) {
         Drop("in.bin", bytes);
         if (hard) {
             std::filesystem::create_hard_link(input, Output());
-            EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " を作成できません");
+            EXPECT_EQ(Failure(), CreateFailed(Output()));
             EXPECT_EQ(host.events.back(), "buttons:idle");
         } else {
             std::filesystem::create_symlink(input, Output());
@@ -225,7 +195,7 @@ TEST_F(JobTest, OutputHeldElsewhereIsNotTouched) {
     dir.Write("in(KST).bin", old);
     kst::InputFile holder;
     ASSERT_TRUE(holder.Open(Output()));
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " を作成できません");
+    EXPECT_EQ(Failure(), CreateFailed(Output()));
     holder.Close(); // on Windows nobody else can read it while held
     EXPECT_EQ(ReadAll(Output()), old);
 }
@@ -234,17 +204,17 @@ TEST_F(JobTest, OutputHeldElsewhereIsNotTouched) {
 // of that name keeps its bytes.
 TEST_F(JobTest, BadPadTextLeavesExistingOutputAlone) {
     const std::pair<const char*, const char*> rows[] = {
-        {"abc", "'abc' は整数ではありません"},
-        {"-5", "先頭0出力のバイト数には 0 以上の整数を指定してください: '-5'"},
+        {"abc", kNotInteger},
+        {"-5", kNegativePad},
     };
-    for (const auto& [text, message] : rows) {
+    for (const auto& [text, pattern] : rows) {
         Drop("in.bin", Filled(25, {3, 5}));
         const Bytes old(40, 9);
         dir.Write("in(KST).bin", old);
         host.Tick(Option::TrimLeading);
         host.Tick(Option::WritePad);
         host.texts[Field::PadText] = text;
-        EXPECT_EQ(Failure(), message);
+        EXPECT_EQ(Failure(), kst::FormatMessage(pattern, text));
         EXPECT_EQ(ReadAll(Output()), old);
         EXPECT_EQ(host.events.back(), "buttons:idle");
         EXPECT_TRUE(InputFree());
@@ -261,7 +231,7 @@ TEST_F(JobTest, InputShrinkingDuringCopyRemovesTheOutput) {
             std::filesystem::resize_file(input, 12);
         }
     };
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " は読み込み中に変更されました");
+    EXPECT_EQ(Failure(), InputChanged(input));
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_EQ(host.events.back(), "buttons:idle");
 }
@@ -289,9 +259,8 @@ TEST_P(ShortWrite, FailsAndRemovesTheOutput) {
         const rlimit limit{GetParam().limit, GetParam().limit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const std::string failure = Failure();
-        const bool ok = failure == "ファイル " + Utf8(Output()) + " への書き込みに失敗しました" &&
-                        host.log.back() != "終わり" && host.events.back() == "buttons:idle" &&
-                        !std::filesystem::exists(Output());
+        const bool ok = failure == WriteFailed(Output()) && host.log.back() != kFinished &&
+                        host.events.back() == "buttons:idle" && !std::filesystem::exists(Output());
         ::_exit(ok ? 0 : 1);
     }
     int status = 0;
@@ -314,7 +283,7 @@ TEST_F(JobTest, FullDeviceFailsWithoutRemovingIt) {
     if (::mknod(Output().c_str(), S_IFCHR | 0666, ::makedev(1, 7)) != 0) { // /dev/full
         GTEST_SKIP() << "cannot make a device node here";
     }
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " への書き込みに失敗しました");
+    EXPECT_EQ(Failure(), WriteFailed(Output()));
     EXPECT_TRUE(std::filesystem::is_character_file(Output()));
 }
 #endif
@@ -355,7 +324,7 @@ TEST_F(JobTest, RandomFilesMatchReferenceTrim) {
         ASSERT_EQ(std::filesystem::exists(Output()), trims && !measureOnly) << round;
         if (trims && !measureOnly) {
             ASSERT_EQ(ReadAll(Output()),
-                      Expected(bytes, fzero, want.mzero, leading && padBox ? pad : 0))
+                      TrimmedCopy(bytes, fzero, want.mzero, leading && padBox ? pad : 0))
                 << round;
         }
     }

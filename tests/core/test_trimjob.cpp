@@ -14,18 +14,24 @@ using kst::Field;
 using kst::Option;
 using Lines = std::vector<std::string>;
 
-std::string SizeLine(const std::filesystem::path& input, std::int64_t size) {
-    return "log:" + Utf8(input) + "のサイズは " + std::to_string(size);
+using namespace kst::msg;
+
+std::string Log(std::string_view line) {
+    return "log:" + std::string(line);
+}
+
+std::string Inform(std::string_view text) {
+    return "inform:" + std::string(text);
 }
 
 TEST_F(JobTest, AllZeroInputWithLeadingScan) {
     Drop("zero.bin", Bytes(25, 0));
     host.Tick(Option::TrimLeading);
     EXPECT_EQ(Run().ending, kst::JobEnding::NothingToTrim);
-    EXPECT_EQ(Steps(), (Lines{"clear", "panel0:", "panel1:", "panel2:", SizeLine(input, 25),
-                              "log:先頭0データサイズの検出中", "panel0:Front 0=-1",
-                              "log:末尾0データサイズの検出中", "inform:-1", "panel1:Tail 0=-1",
-                              "inform:fzero=-1", "inform:mzero=-1", "log:0データはありません"}));
+    EXPECT_EQ(Steps(), (Lines{"clear", "panel0:", "panel1:", "panel2:", Log(SizeLine(input, 25)),
+                              Log(kScanningLeading), "panel0:Front 0=-1", Log(kScanningTrailing),
+                              "inform:-1", "panel1:Tail 0=-1", "inform:fzero=-1", "inform:mzero=-1",
+                              Log(kNothingToTrim)}));
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_TRUE(InputFree());
 }
@@ -33,9 +39,9 @@ TEST_F(JobTest, AllZeroInputWithLeadingScan) {
 TEST_F(JobTest, EmptyInputWithoutLeadingScan) {
     Drop("empty.bin", {});
     Run();
-    EXPECT_EQ(Steps(), (Lines{"clear", "panel0:", "panel1:", "panel2:", SizeLine(input, 0),
-                              "log:末尾0データサイズの検出中", "inform:-1", "panel1:Tail 0=-1",
-                              "inform:mzero=-1", "log:0データはありません"}));
+    EXPECT_EQ(Steps(), (Lines{"clear", "panel0:", "panel1:", "panel2:", Log(SizeLine(input, 0)),
+                              Log(kScanningTrailing), "inform:-1", "panel1:Tail 0=-1",
+                              "inform:mzero=-1", Log(kNothingToTrim)}));
     EXPECT_EQ(host.gauge, std::vector<int>{100});
 }
 
@@ -46,7 +52,7 @@ TEST_F(JobTest, NonZeroAtBothEndsHasNothingToTrim) {
     EXPECT_EQ(host.panels[0], "Front 0=0");
     EXPECT_EQ(host.panels[1], "Tail 0=0");
     EXPECT_EQ(host.panels[2], "");
-    EXPECT_EQ(host.log.back(), "0データはありません");
+    EXPECT_EQ(host.log.back(), kNothingToTrim);
     EXPECT_FALSE(std::filesystem::exists(Output()));
 }
 
@@ -59,7 +65,7 @@ TEST_F(JobTest, MeasureOnlyShowsFiguresAndWritesNothing) {
     EXPECT_EQ(result.tailRun, 1200);
     EXPECT_EQ(host.panels[1], "Tail 0=1,200");
     EXPECT_EQ(host.panels[2], "Out Size=1,300");
-    EXPECT_EQ(host.log.back(), "末尾0データサイズの検出中");
+    EXPECT_EQ(host.log.back(), kScanningTrailing);
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_TRUE(InputFree());
 }
@@ -72,7 +78,7 @@ TEST_F(JobTest, MissingOutputFolderAsksForOne) {
         host.panels[1] = "kept";
         host.events.clear();
         EXPECT_EQ(Run().ending, kst::JobEnding::NoOutputFolder);
-        EXPECT_EQ(Steps(), (Lines{"clear", "inform:出力先フォルダを指定してください"}));
+        EXPECT_EQ(Steps(), (Lines{"clear", Inform(kSpecifyFolder)}));
         EXPECT_TRUE(InputFree());
     }
 }
@@ -87,7 +93,7 @@ TEST_F(JobTest, OutputGoesIntoChosenFolder) {
 }
 
 TEST_F(JobTest, NothingDroppedFailsToOpen) {
-    EXPECT_EQ(Failure(), "ファイル  は開けません");
+    EXPECT_EQ(Failure(), OpenFailed(""));
     EXPECT_EQ(Steps(), Lines{"clear"});
 }
 
@@ -106,7 +112,7 @@ TEST_F(JobTest, NonRegularInputsFailToOpen) {
     for (const std::string& path : {Utf8(dir.Path()), fifo, sock, std::string("/dev/zero"),
                                     Utf8(dir.Path() / "missing.bin")}) {
         host.texts[Field::InputPath] = path;
-        EXPECT_EQ(Failure(), "ファイル " + path + " は開けません");
+        EXPECT_EQ(Failure(), OpenFailed(path));
     }
     ::close(fd);
 }
@@ -116,7 +122,7 @@ TEST_F(JobTest, InputHeldByAnotherJobFailsToOpen) {
     Drop("held.bin", Filled(25, {3}));
     kst::InputFile other;
     ASSERT_TRUE(other.Open(input));
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " は開けません");
+    EXPECT_EQ(Failure(), OpenFailed(input));
     other.Close();
     EXPECT_EQ(Failure(), "no failure");
 }
@@ -125,7 +131,7 @@ struct ChunkSizeRow {
     const char* name;
     const char* combo;
     std::size_t size;
-    const char* message;
+    const char* pattern; // of the message, given the typed text
     bool sizeLogged;
 };
 
@@ -135,22 +141,19 @@ TEST_P(ChunkSizeFailure, EndsTheJobAndReleasesTheInput) {
     const ChunkSizeRow& row = GetParam();
     Drop("in.bin", Filled(row.size, {}));
     host.texts[Field::ChunkText] = row.combo;
-    EXPECT_EQ(Failure(), row.message);
+    EXPECT_EQ(Failure(), kst::FormatMessage(row.pattern, row.combo));
     EXPECT_EQ(host.log.size(), row.sizeLogged ? 1u : 0u);
     EXPECT_TRUE(InputFree());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ChunkSizeFailure,
-    testing::Values(
-        ChunkSizeRow{"NotInteger", "abc", 5, "'abc' は整数ではありません", false},
-        ChunkSizeRow{"TrailingBlank", "1 ", 5, "'1 ' は整数ではありません", false},
-        ChunkSizeRow{"ZeroWithData", "0", 5, "0 による浮動小数点数除算", true},
-        ChunkSizeRow{"ZeroOnEmptyInput", "0", 0, "不正な浮動小数点数演算命令", true},
-        ChunkSizeRow{"Negative", "-1", 5,
-                     "バッファ(MB)には 1 から 2147 までの整数を指定してください: '-1'", false},
-        ChunkSizeRow{"Overflowing", "2148", 5,
-                     "バッファ(MB)には 1 から 2147 までの整数を指定してください: '2148'", false}),
+    testing::Values(ChunkSizeRow{"NotInteger", "abc", 5, kNotInteger, false},
+                    ChunkSizeRow{"TrailingBlank", "1 ", 5, kNotInteger, false},
+                    ChunkSizeRow{"ZeroWithData", "0", 5, kDivideByZero, true},
+                    ChunkSizeRow{"ZeroOnEmptyInput", "0", 0, kInvalidOperation, true},
+                    ChunkSizeRow{"Negative", "-1", 5, kChunkSizeRange, false},
+                    ChunkSizeRow{"Overflowing", "2148", 5, kChunkSizeRange, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(JobTest, LongAndJapanesePathsAreTakenWhole) {
@@ -194,7 +197,7 @@ TEST_F(JobTest, InputShrinkingDuringScanFailsCleanly) {
             std::filesystem::resize_file(input, 12);
         }
     };
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " は読み込み中に変更されました");
+    EXPECT_EQ(Failure(), InputChanged(input));
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_TRUE(InputFree());
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -44,6 +45,17 @@ std::string Utf8(const fs::path& path) {
     return std::string(s.begin(), s.end());
 }
 
+void WriteAt(const fs::path& path, std::int64_t pos, const Bytes& bytes) {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(pos);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    file.flush();
+    if (!file) {
+        throw std::runtime_error("cannot write " + Utf8(path));
+    }
+}
+
 Bytes Filled(std::size_t size, const std::vector<std::size_t>& marks, std::uint8_t fill) {
     Bytes bytes(size, fill);
     for (const std::size_t at : marks) {
@@ -77,4 +89,30 @@ std::vector<std::filesystem::path> TempFilesIn(const std::filesystem::path& fold
         }
     }
     return temps;
+}
+
+Bytes TrimmedCopy(const Bytes& bytes, std::int64_t fzero, std::int64_t mzero, std::int64_t pad) {
+    Bytes out(static_cast<std::size_t>(pad), 0);
+    out.insert(out.end(), bytes.begin() + fzero, bytes.end() - mzero);
+    return out;
+}
+
+std::string OpenFailed(const fs::path& path) {
+    return kst::FormatMessage(kst::msg::kOpenFailed, Utf8(path));
+}
+
+std::string CreateFailed(const fs::path& path) {
+    return kst::FormatMessage(kst::msg::kCreateFailed, Utf8(path));
+}
+
+std::string WriteFailed(const fs::path& path) {
+    return kst::FormatMessage(kst::msg::kWriteFailed, Utf8(path));
+}
+
+std::string InputChanged(const fs::path& path) {
+    return kst::FormatMessage(kst::msg::kInputChanged, Utf8(path));
+}
+
+std::string SizeLine(const fs::path& path, std::int64_t size) {
+    return kst::FormatMessage(kst::msg::kSizeLine, Utf8(path)) + std::to_string(size);
 }

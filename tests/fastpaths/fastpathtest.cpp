@@ -7,18 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-void WriteAt(const std::filesystem::path& path, std::int64_t pos, const Bytes& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    const bool ok = fd >= 0 && ::pwrite(fd, bytes.data(), bytes.size(), pos) ==
-                                   static_cast<ssize_t>(bytes.size());
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    if (!ok) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
-
 bool PunchHole(const std::filesystem::path& path, std::int64_t from, std::int64_t to) {
     const int fd = ::open(path.c_str(), O_WRONLY);
     const bool ok = fd >= 0 && ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, from,
@@ -44,12 +32,6 @@ std::int64_t BytesReadSoFar() {
         }
     }
     throw std::runtime_error("no rchar in /proc/self/io");
-}
-
-Bytes TrimmedCopy(const Bytes& bytes, std::int64_t fzero, std::int64_t mzero, std::int64_t pad) {
-    Bytes out(static_cast<std::size_t>(pad), 0);
-    out.insert(out.end(), bytes.begin() + fzero, bytes.end() - mzero);
-    return out;
 }
 
 JobRecord FastPathTest::RunRecorded(const std::filesystem::path& output) {

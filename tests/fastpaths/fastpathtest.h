@@ -24,9 +24,6 @@ protected:
     JobRecord RunRecorded(const std::filesystem::path& output);
 };
 
-// Stores bytes at pos, extending the file if need be.
-void WriteAt(const std::filesystem::path& path, std::int64_t pos, const Bytes& bytes);
-
 // Makes [from, to) a hole; false where the file system cannot.
 bool PunchHole(const std::filesystem::path& path, std::int64_t from, std::int64_t to);
 
@@ -35,6 +32,3 @@ bool HasHoles(const std::filesystem::path& path);
 
 // Bytes this process has read through system calls so far.
 std::int64_t BytesReadSoFar();
-
-// pad zero bytes, then bytes [fzero, size - mzero).
-Bytes TrimmedCopy(const Bytes& bytes, std::int64_t fzero, std::int64_t mzero, std::int64_t pad);

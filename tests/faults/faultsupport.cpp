@@ -356,19 +356,3 @@ void AddNote(const std::string& note) {
 const std::vector<std::string>& Notes() {
     return NoteList();
 }
-
-std::string OpenFailed(const fs::path& path) {
-    return "ファイル " + Utf8(path) + " は開けません";
-}
-
-std::string CreateFailed(const fs::path& path) {
-    return "ファイル " + Utf8(path) + " を作成できません";
-}
-
-std::string WriteFailed(const fs::path& path) {
-    return "ファイル " + Utf8(path) + " への書き込みに失敗しました";
-}
-
-std::string InputChanged(const fs::path& path) {
-    return "ファイル " + Utf8(path) + " は読み込み中に変更されました";
-}

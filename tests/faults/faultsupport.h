@@ -85,9 +85,3 @@ Bytes Padded(std::size_t pad, const Bytes& source, std::size_t from, std::size_t
 // Notes for the closing tally, e.g. how a fault was brought about.
 void AddNote(const std::string& note);
 const std::vector<std::string>& Notes();
-
-// The failure texts, formed here from their patterns so rows read plainly.
-std::string OpenFailed(const std::filesystem::path& path);
-std::string CreateFailed(const std::filesystem::path& path);
-std::string WriteFailed(const std::filesystem::path& path);
-std::string InputChanged(const std::filesystem::path& path);

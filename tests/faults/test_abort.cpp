@@ -25,8 +25,8 @@ TEST_P(AbortAt, KeepsWhatWasWrittenAndSaysSo) {
     host.texts[Field::PadText] = std::to_string(kPad);
     int copyYields = 0;
     host.onYield = [&](int) {
-        const bool copying = host.log.back() != "末尾0データサイズの検出中" &&
-                             host.log.back() != "先頭0データサイズの検出中";
+        const bool copying = host.log.back() != kst::msg::kScanningTrailing &&
+                             host.log.back() != kst::msg::kScanningLeading;
         if (copying && copyYields++ == pressed) {
             host.abortflag = true;
         }
@@ -36,7 +36,8 @@ TEST_P(AbortAt, KeepsWhatWasWrittenAndSaysSo) {
     const bool seen = pressed < kFullChunks - 1;
     const std::size_t copied = seen ? 10 * static_cast<std::size_t>(pressed + 1) : kKept;
     const Bytes want = Padded(kPad, bytes, 3, 3 + copied);
-    EXPECT_EQ(got, (Outcome{seen ? "Aborted" : "Finished", seen ? "中断しました" : "終わり", want,
+    EXPECT_EQ(got, (Outcome{seen ? "Aborted" : "Finished",
+                            seen ? kst::msg::kAborted : kst::msg::kFinished, want,
                             seen ? pressed + 1 : kFullChunks}));
     EXPECT_EQ(host.events.end()[-2], "buttons:idle");
     EXPECT_EQ(ReadAll(input), bytes);

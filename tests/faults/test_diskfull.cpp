@@ -31,8 +31,8 @@ void PrintTo(const DiskRow& row, std::ostream* os) {
 }
 
 std::vector<DiskRow> Rows() {
-    const std::string beforePad = "0データ削除ファイル作成中";
-    const std::string afterPad = "先頭0出力=" + std::to_string(kPad);
+    const std::string beforePad = kst::msg::kCreatingOutput;
+    const std::string afterPad = kst::msg::kPadLine + std::to_string(kPad);
     std::vector<DiskRow> rows{{"PadFailedWrite", 0, beforePad, 0},
                               {"PadShortWrite", kPage, beforePad, 0}};
     for (int k = 0; k < kFullChunks; ++k) {
@@ -74,8 +74,8 @@ TEST_P(DiskFull, OutputRemovedAndInputIntact) {
 
     Outcome want{WriteFailed(output), row.lastLog, std::nullopt, row.copyProgress};
     if (row.lastLog.empty()) {
-        want = Outcome{"Finished", "終わり", Padded(kPad, bytes, 100, bytes.size() - 500),
-                       kFullChunks};
+        want = Outcome{"Finished", kst::msg::kFinished,
+                       Padded(kPad, bytes, 100, bytes.size() - 500), kFullChunks};
     }
     EXPECT_EQ(run.outcome, want);
     EXPECT_EQ(ReadAll(input), bytes);

@@ -6,9 +6,6 @@
 #include "faultsupport.h"
 #include "jobfixture.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,13 +24,13 @@ constexpr int kYields[] = {4, 5, 2};
 const char* PhaseLog(Phase phase) {
     switch (phase) {
     case Phase::Leading:
-        return "先頭0データサイズの検出中";
+        return kst::msg::kScanningLeading;
     case Phase::Trailing:
-        return "末尾0データサイズの検出中";
+        return kst::msg::kScanningTrailing;
     case Phase::Copy:
         break;
     }
-    return "0データ削除ファイル作成中";
+    return kst::msg::kCreatingOutput;
 }
 
 struct ChangeRow {
@@ -76,18 +73,6 @@ std::vector<ChangeRow> Rows() {
         }
     }
     return rows;
-}
-
-void WriteAt(const fs::path& path, std::int64_t pos, const Bytes& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY);
-    const bool ok = fd >= 0 && ::pwrite(fd, bytes.data(), bytes.size(), pos) ==
-                                   static_cast<ssize_t>(bytes.size());
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    if (!ok) {
-        throw std::runtime_error("pwrite");
-    }
 }
 
 class InputChange : public JobTest, public testing::WithParamInterface<ChangeRow> {
@@ -157,7 +142,7 @@ TEST_P(InputChange, FailsOrTrimsTheFileAsOpened) {
     if (fileKept) {
         // The job goes on with the file it opened, wherever it now is.
         const Bytes trim = Padded(0, original, kLead, kLead + kKept);
-        EXPECT_EQ(got, (Outcome{"Finished", "終わり", trim, 2}));
+        EXPECT_EQ(got, (Outcome{"Finished", kst::msg::kFinished, trim, 2}));
         EXPECT_EQ(ReadAll(moved), original);
     } else {
         // A shortened file shows as changed, whether its read came short

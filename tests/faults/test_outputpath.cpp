@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 using kst::Field;
 using kst::Option;
 
-constexpr const char* kCreating = "0データ削除ファイル作成中";
+constexpr const char* kCreating = kst::msg::kCreatingOutput;
 
 class OutputFault : public JobTest {
 protected:
@@ -162,9 +162,9 @@ TEST_P(FolderGone, WhileMeasuring) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FolderGone,
-    testing::Values(FolderGoneRow{"DuringLeadingScan", "先頭0データサイズの検出中", false},
-                    FolderGoneRow{"DuringTrailingScan", "末尾0データサイズの検出中", false},
-                    FolderGoneRow{"ReplacedByFile", "末尾0データサイズの検出中", true}),
+    testing::Values(FolderGoneRow{"DuringLeadingScan", kst::msg::kScanningLeading, false},
+                    FolderGoneRow{"DuringTrailingScan", kst::msg::kScanningTrailing, false},
+                    FolderGoneRow{"ReplacedByFile", kst::msg::kScanningTrailing, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

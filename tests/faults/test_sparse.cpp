@@ -105,14 +105,14 @@ TEST_F(Sparse, FiveGiBWithDataBeyondFourGiB) {
     EXPECT_EQ(host.panels[0], "Front 0=4,294,971,393");
     EXPECT_EQ(host.panels[1], "Tail 0=1,072,741,820");
     EXPECT_EQ(host.panels[2], "Out Size=995,907");
-    EXPECT_EQ(host.log.front(), Utf8(input) + "のサイズは 5368709120");
+    EXPECT_EQ(host.log.front(), SizeLine(input, 5368709120));
 
     Bytes want(static_cast<std::size_t>(kOutsize), 0);
     for (const auto& [at, value] : Marks()) {
         want[static_cast<std::size_t>(at - kFirst)] = value;
     }
     const Outcome got{"Finished", host.log.back(), OutputAt(Output()), 0};
-    EXPECT_EQ(got, (Outcome{"Finished", "終わり", want, 0}));
+    EXPECT_EQ(got, (Outcome{"Finished", kst::msg::kFinished, want, 0}));
     // Reading 5 GiB back to compare would cost more than the job: the file's
     // size, blocks and times show that nothing was written to it.
     EXPECT_EQ(StampOf(input), before);
