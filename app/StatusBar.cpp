@@ -21,11 +21,36 @@ QFont StatusBarFont() {
 
 } // namespace
 
+void TStatusPanel::SetWholeText(const QString& text) {
+    whole_ = text;
+    setAccessibleName(text);
+    Fit();
+}
+
+void TStatusPanel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    Fit();
+}
+
+void TStatusPanel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        Fit();
+    }
+}
+
+void TStatusPanel::Fit() {
+    const int room = contentsRect().width() - indent();
+    const QString shown = fontMetrics().elidedText(whole_, Qt::ElideRight, room);
+    setText(shown);
+    setToolTip(shown == whole_ ? QString() : whole_);
+}
+
 TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(false);
     setFont(StatusBarFont());
     for (int index = 0; index < kPanelCount; ++index) {
-        auto* const panel = new QLabel(this);
+        auto* const panel = new TStatusPanel(this);
         panel->setObjectName(QStringLiteral("StatusBar1.Panel%1").arg(index));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setTextFormat(Qt::PlainText);
@@ -38,14 +63,14 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
 }
 
 QString TStatusBar::PanelText(int index) const {
-    return Panel(index)->text();
+    return Panel(index)->WholeText();
 }
 
 void TStatusBar::SetPanelText(int index, const QString& text) {
-    Panel(index)->setText(text);
+    Panel(index)->SetWholeText(text);
 }
 
-QLabel* TStatusBar::Panel(int index) const {
+TStatusPanel* TStatusBar::Panel(int index) const {
     return panels_.at(static_cast<std::size_t>(index));
 }
 

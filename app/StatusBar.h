@@ -5,7 +5,27 @@
 
 #include <array>
 
-class QLabel;
+#include <QLabel>
+
+// One panel: shows its text on one line, elided with "…" when it does not
+// fit, so a figure is never silently cut; the whole text stays its
+// tooltip and its accessible name.
+class TStatusPanel : public QLabel {
+public:
+    explicit TStatusPanel(QWidget* parent) : QLabel(parent) {}
+
+    QString WholeText() const { return whole_; }
+    void SetWholeText(const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void Fit();
+
+    QString whole_;
+};
 
 // Status bar of three fixed text panels in sunken frames; the last panel
 // runs to the right end of the bar.
@@ -16,9 +36,10 @@ public:
 
     explicit TStatusBar(QWidget* parent);
 
+    // The whole text, as set; the panel may show it elided.
     QString PanelText(int index) const;
     void SetPanelText(int index, const QString& text);
-    QLabel* Panel(int index) const;
+    TStatusPanel* Panel(int index) const;
 
     // Panel's rectangle in a bar of the given size.
     static QRect PanelRect(int index, const QSize& barSize);
@@ -27,5 +48,5 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    std::array<QLabel*, kPanelCount> panels_{};
+    std::array<TStatusPanel*, kPanelCount> panels_{};
 };

@@ -291,14 +291,16 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("left");
         QTest::addColumn<int>("right");
-        QTest::newRow("panel 0") << 0 << 0 << 100;
-        QTest::newRow("panel 1") << 1 << 100 << 200;
-        QTest::newRow("last panel to the right end") << 2 << 200 << 379;
+        QTest::addColumn<bool>("elided"); // a figure of tens of GiB
+        QTest::newRow("panel 0") << 0 << 0 << 100 << true;
+        QTest::newRow("panel 1") << 1 << 100 << 200 << true;
+        QTest::newRow("last panel to the right end") << 2 << 200 << 379 << false;
     }
     void statusBar() {
         QFETCH(int, index);
         QFETCH(int, left);
         QFETCH(int, right);
+        QFETCH(bool, elided);
         const QLabel* const panel = form_->StatusBar1->Panel(index);
         const QPoint topLeft = panel->mapTo(form_.get(), QPoint());
         QCOMPARE(topLeft.x(), left);
@@ -308,8 +310,20 @@ private slots:
         QCOMPARE(panel->font(), QApplication::font("QStatusBar"));
         QVERIFY(panel->font() != form_->font());
         QVERIFY(!form_->StatusBar1->isSizeGripEnabled());
-        form_->ShowFigure(static_cast<kst::Figure>(index), "Tail 0=1,200,000");
-        QCOMPARE(panel->text(), QString("Tail 0=1,200,000"));
+
+        // Never cut silently: shown whole, or elided within the panel with
+        // the whole text as tooltip; screen readers always get it whole.
+        const QString whole = "Tail 0=64,424,509,440";
+        form_->ShowFigure(static_cast<kst::Figure>(index), std::string(whole.toUtf8()));
+        QCOMPARE(form_->StatusBar1->PanelText(index), whole);
+        QCOMPARE(QAccessible::queryAccessibleInterface(const_cast<QLabel*>(panel))
+                     ->text(QAccessible::Name),
+                 whole);
+        const int room = panel->contentsRect().width() - panel->indent();
+        QVERIFY(panel->fontMetrics().horizontalAdvance(panel->text()) <= room);
+        QCOMPARE(panel->text() != whole, elided);
+        QCOMPARE(panel->text().endsWith(QChar(0x2026)), elided);
+        QCOMPARE(panel->toolTip(), elided ? whole : QString());
     }
 
     void accessibility() {
@@ -324,9 +338,11 @@ private slots:
         }
         for (QLabel* const label : labels) {
             QCOMPARE(label->accessibleDescription(), label->objectName());
-            // A name of its own would hide the label's text from screen readers.
+            // The name read out is the label's text (a panel's whole text,
+            // even while it shows it elided).
+            const auto* const panel = dynamic_cast<TStatusPanel*>(label);
             QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
-                     label->text());
+                     panel != nullptr ? panel->WholeText() : label->text());
         }
         form_->SetGauge(42);
         QAccessibleInterface* const gauge = QAccessible::queryAccessibleInterface(form_->Gauge1);
