@@ -3,6 +3,11 @@
 # The Qt-free core and its tests built for Windows with mingw-w64 and run
 # under Wine, so the Win32 file layer is exercised, not only compiled.
 set -euo pipefail
+# The folder chooser's tests open windows: the whole stage, Wine's session
+# included, runs on an Xvfb display of its own.
+if [ -z "${KESTRUNE_WINE_KEEP_DISPLAY:-}" ]; then
+    exec env KESTRUNE_WINE_KEEP_DISPLAY=1 xvfb-run -a bash "$0" "$@"
+fi
 cd "$(dirname "$0")/../.."
 
 build="build-mingw"
@@ -24,9 +29,18 @@ lap configure cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmak
 mkdir -p "$prefix"
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
-lap wine-prefix cmake/wine-run.sh "$prefix"
+wine_setup() {
+    cmake/wine-run.sh "$prefix"
+    # The chooser's windows inside one Wine desktop: shown at once, without
+    # waiting on a window manager's answers.
+    cmake/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+    cmake/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default \
+        /d 1024x768 /f
+}
+lap wine-prefix wine_setup >/dev/null
 
-lap build cmake --build "$build" -j"$jobs" --target kestrune_core_tests kestrune_win32_tests
+lap build cmake --build "$build" -j"$jobs" --target kestrune_core_tests kestrune_win32_tests \
+    kestrune_cli_tests kestrune_winfolder_tests
 
 # The exhaustive scan and the random-file comparison check logic the native
 # run already covers; under Wine each file round trip costs milliseconds and
@@ -34,6 +48,8 @@ lap build cmake --build "$build" -j"$jobs" --target kestrune_core_tests kestrune
 lap core-tests ctest --test-dir "$build/tests/core" --output-on-failure -j"$jobs" --timeout 120 \
     -E '^(ScanExhaustive\.|JobTest\.RandomFilesMatchReferenceTrim$)'
 lap win32-tests ctest --test-dir "$build/tests/win32" --output-on-failure -j"$jobs" --timeout 120
+lap cli-tests ctest --test-dir "$build/tests/cli" --output-on-failure -j"$jobs" --timeout 120
+lap folder-chooser ctest --test-dir "$build/tests/winfolder" --output-on-failure --timeout 300
 
 echo "wine stage timings:"
 printf '  %s\n' "${timings[@]}"
