@@ -187,6 +187,8 @@ TEST_F(JobTest, DuringTheJob) {
     Form().SetYieldHook([&] {
         if (Shown(Form().Button3)) {
             EXPECT_FALSE(Shown(Form().Button1));
+            EXPECT_EQ(GetFocus(), Form().Button3); // the keyboard keeps a button
+
             if (++copyingYields == 3) {
                 Click(Form().Button3);
                 Click(Form().Button3);
@@ -199,6 +201,7 @@ TEST_F(JobTest, DuringTheJob) {
     EXPECT_EQ(fs::file_size(output), 3000u);
     EXPECT_TRUE(Shown(Form().Button1));
     EXPECT_FALSE(Shown(Form().Button3));
+    EXPECT_EQ(GetFocus(), Form().Button1);
 
     SCOPED_TRACE("Execute, a drop and the options while measuring");
     int measuringYields = 0;
@@ -216,6 +219,21 @@ TEST_F(JobTest, DuringTheJob) {
               LogOf({input.wstring() + L"のサイズは 9500", L"末尾0データサイズの検出中"}));
 }
 
+// Tab, sent while the job runs, moves the focus as in the message loop.
+TEST_F(JobTest, KeyboardNavigatesDuringTheJob) {
+    DropInput("キー.bin", Data(0, 5000, 100));
+    bool sent = false;
+    Form().SetYieldHook([&] {
+        if (!sent) {
+            sent = true;
+            SetFocus(Form().Button1);
+            PostMessageW(Form().Button1, WM_KEYDOWN, VK_TAB, 0);
+        }
+    });
+    Click(Form().Button1);
+    EXPECT_EQ(GetFocus(), Form().Memo1);
+}
+
 TEST_F(JobTest, CloseAndQuitWaitForTheJob) {
     DropInput("閉じる.bin", Data(0, 5000, 100));
     const HWND window = Form().Handle();
@@ -226,6 +244,7 @@ TEST_F(JobTest, CloseAndQuitWaitForTheJob) {
     });
     Click(Form().Button1);
     EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(fs::file_size(dir_->Path() / L"閉じる(KST).bin"), 5000u); // the job ran to its end
     MSG quit{};
     ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(quit.wParam, 7u);
