@@ -9,6 +9,7 @@
 #include <limits>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace kst {
 namespace {
@@ -28,6 +29,27 @@ std::unique_ptr<std::uint8_t[]> AllocateSlots(std::int64_t bytes) {
         return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
     } catch (const std::bad_alloc&) {
         throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
+    }
+}
+
+std::int64_t SlotBytes(std::int64_t bufsize) {
+    return std::min(ReadAhead::kPieceBytes, bufsize);
+}
+
+Piece FailedPiece() {
+    return {0, 0, nullptr, false, true, true};
+}
+
+// Out of memory reads as the job's own failure and a JobError stays one;
+// anything else returns, leaving the failed piece for the scan to report.
+void RaiseReaderFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const JobError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
+    } catch (...) {
     }
 }
 
@@ -59,18 +81,22 @@ void Counter::AwaitAbove(std::int64_t value) {
     }
 }
 
-ByteRange VisitedChunk(const JobState& state, ScanSide side, std::int64_t visit) {
-    const auto [chunks, rest] = state.grid;
-    const std::int64_t length = visit == chunks - 1 ? rest : state.bufsize;
+ScanPlan::ScanPlan(const JobState& state, ScanSide scanSide)
+    : input(&state.instream), insize(state.insize), bufsize(state.bufsize), grid(state.grid),
+      fill(state.fill), holesAreFill(state.fill == 0 && state.instream.MayHaveHoles()),
+      side(scanSide),
+      reading(state.insize >= state.readAheadFrom ? Reading::Ahead : Reading::InTurn) {}
+
+ByteRange ScanPlan::Chunk(std::int64_t visit) const {
+    const std::int64_t length = visit == grid.chunks - 1 ? grid.rest : bufsize;
     if (side == ScanSide::Leading) {
-        return {visit * state.bufsize, length};
+        return {visit * bufsize, length};
     }
-    const std::int64_t behind = visit * state.bufsize; // bytes after the chunk
-    return {state.insize - behind - length, length};
+    const std::int64_t behind = visit * bufsize; // bytes after the chunk
+    return {insize - behind - length, length};
 }
 
-HoleMap::HoleMap(const JobState& state)
-    : input_(state.instream), asked_(state.fill == 0 && state.instream.MayHaveHoles()) {}
+HoleMap::HoleMap(const ScanPlan& plan) : input_(plan.input), asked_(plan.holesAreFill) {}
 
 bool HoleMap::Covers(ByteRange chunk) {
     const std::int64_t from = chunk.start;
@@ -93,27 +119,28 @@ bool HoleMap::Covers(ByteRange chunk) {
 // Whether [at, to) holds no data; remembers what was learnt.
 bool HoleMap::Ask(std::int64_t at, std::int64_t to) {
     holeFrom_ = at;
-    holeTo_ = input_.DataFrom(at);
+    holeTo_ = input_->DataFrom(at);
     return to <= holeTo_;
 }
 
-PieceSource::PieceSource(const JobState& state, ScanSide side, std::int64_t pieceBytes)
-    : state_(state), side_(side), pieceBytes_(pieceBytes), holes_(state) {}
+PieceSource::PieceSource(const ScanPlan& plan, std::int64_t pieceBytes)
+    : plan_(plan), pieceBytes_(pieceBytes), holes_(plan_) {}
 
 Piece PieceSource::Produce(std::uint8_t* buffer) {
-    if (visit_ == state_.grid.chunks) {
-        return {0, 0, nullptr, false, true, true};
+    if (visit_ == plan_.grid.chunks) {
+        return FailedPiece();
     }
-    const ByteRange chunk = VisitedChunk(state_, side_, visit_);
+    const ByteRange chunk = plan_.Chunk(visit_);
     if (done_ == 0 && holes_.Covers(chunk)) {
         ++visit_;
         return {chunk.start, chunk.length, nullptr, true, false, true};
     }
     const std::int64_t n = std::min(pieceBytes_, chunk.length - done_);
-    const std::int64_t pos =
-        side_ == ScanSide::Leading ? chunk.start + done_ : chunk.start + chunk.length - done_ - n;
+    const std::int64_t pos = plan_.side == ScanSide::Leading
+                                 ? chunk.start + done_
+                                 : chunk.start + chunk.length - done_ - n;
     done_ += n;
-    const bool failed = state_.instream.ReadAt(pos, buffer, n) != n;
+    const bool failed = plan_.input->ReadAt(pos, buffer, n) != n;
     const bool ends = done_ == chunk.length;
     if (ends) {
         ++visit_;
@@ -122,12 +149,15 @@ Piece PieceSource::Produce(std::uint8_t* buffer) {
     return {pos, n, buffer, false, failed, ends};
 }
 
-ReadAhead::ReadAhead(const JobState& state, ScanSide side)
-    : slotBytes_(std::min(kPieceBytes, state.bufsize)),
-      threaded_(state.insize >= state.readAheadFrom),
-      slots_(AllocateSlots((threaded_ ? kSlots : 1) * slotBytes_)),
-      source_(state, side, slotBytes_) {
-    if (!threaded_) {
+ReadAhead::ReadAhead(const ScanPlan& plan)
+    : ReadAhead([source = PieceSource(plan, SlotBytes(plan.bufsize))](
+                    std::uint8_t* buffer) mutable { return source.Produce(buffer); },
+                SlotBytes(plan.bufsize), plan.reading) {}
+
+ReadAhead::ReadAhead(Producer produce, std::int64_t slotBytes, Reading reading)
+    : produce_(std::move(produce)), slotBytes_(slotBytes), reading_(reading),
+      slots_(AllocateSlots((reading == Reading::InTurn ? 1 : kSlots) * slotBytes_)) {
+    if (reading_ != Reading::Ahead) {
         return;
     }
     try {
@@ -146,25 +176,53 @@ ReadAhead::~ReadAhead() {
 }
 
 const Piece& ReadAhead::Next() {
-    if (!threaded_) {
-        pieces_[0] = source_.Produce(slots_.get());
-        return pieces_[0];
+    if (reading_ == Reading::InTurn) {
+        pieces_[0] = Produce(slots_.get());
+        return Handed(pieces_[0]);
     }
     released_.Raise(handed_);
     published_.AwaitAbove(handed_);
-    return pieces_[handed_++ % kSlots];
+    return Handed(pieces_[handed_++ % kSlots]);
+}
+
+bool ReadAhead::TryRead() {
+    const std::int64_t index = published_.Value();
+    if (reading_ != Reading::Driven || readerDone_ || released_.Value() <= index - kSlots) {
+        return false;
+    }
+    readerDone_ = !ReadInto(index);
+    return true;
+}
+
+const Piece& ReadAhead::Handed(const Piece& piece) const {
+    if (piece.readFailed && failure_) {
+        RaiseReaderFailure(failure_);
+    }
+    return piece;
 }
 
 // The reader's thread: reads until a piece fails, the scan ends it, or it
 // has handed over the failed piece past the last chunk.
 void ReadAhead::ReadAll() {
-    for (std::int64_t index = 0; AwaitSlot(index); ++index) {
-        const Piece piece = source_.Produce(Slot(index));
-        pieces_[index % kSlots] = piece;
-        published_.Raise(index + 1);
-        if (piece.readFailed) {
-            return;
-        }
+    for (std::int64_t index = 0; AwaitSlot(index) && ReadInto(index); ++index) {
+    }
+}
+
+bool ReadAhead::ReadInto(std::int64_t index) {
+    const Piece piece = Produce(Slot(index));
+    pieces_[index % kSlots] = piece;
+    published_.Raise(index + 1);
+    return !piece.readFailed;
+}
+
+// Nothing thrown while reading may leave the reader's thread (that would
+// end the process): it is kept for the scan, to meet with the failed piece.
+Piece ReadAhead::Produce(std::uint8_t* buffer) {
+    try {
+        return produce_(buffer);
+    } catch (...) {
+        failure_ = std::current_exception();
+        return FailedPiece();
     }
 }
 

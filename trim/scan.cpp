@@ -15,7 +15,10 @@ namespace {
 // read, or by Finish.
 class ChunkTester {
 public:
-    ChunkTester(JobState& state, ScanSide side) : state_(state), reader_(state, side) {}
+    ChunkTester(JobState& state, ScanSide side)
+        : state_(state), plan_(state, side), reader_(plan_) {}
+
+    ByteRange Chunk(std::int64_t visit) const { return plan_.Chunk(visit); }
 
     // Offset in the chunk of its first byte other than fill, or -1.
     std::int64_t First(ByteRange chunk) {
@@ -80,7 +83,8 @@ private:
     }
 
     JobState& state_;
-    ReadAhead reader_;
+    const ScanPlan plan_;
+    ReadAhead reader_; // after plan_, which it copies
     bool unverified_ = false;
 };
 
@@ -92,7 +96,7 @@ void ScanLeadingZeros(JobState& state, JobHost& host) {
     for (std::int64_t k = 0; k < chunks && state.fzero == -1; ++k) {
         host.SetGauge(ProgressValue(k, chunks));
         host.Yield();
-        const ByteRange chunk = VisitedChunk(state, ScanSide::Leading, k);
+        const ByteRange chunk = tester.Chunk(k);
         if (const std::int64_t p = tester.First(chunk); p >= 0) {
             state.fzero = chunk.start + p;
         }
@@ -111,7 +115,7 @@ void ScanTrailingZeros(JobState& state, JobHost& host) {
         if (state.mzero != -1) {
             break;
         }
-        const ByteRange chunk = VisitedChunk(state, ScanSide::Trailing, chunks - k);
+        const ByteRange chunk = tester.Chunk(chunks - k);
         if (const std::int64_t p = tester.Last(chunk); p >= 0) {
             state.mzero = state.insize - chunk.start - p - 1;
         }

@@ -3,12 +3,17 @@
 // turn: the same runs, progress, yields and output, for chunks cut into
 // several pieces and for tiny chunks that wrap the pieces' ring many times.
 // A job that ends early, by its answer or by a failure, stops the reader.
+// The ring itself, driven step by step: pieces intact as its slots wrap, and
+// a failure thrown while reading handed to the scan, never out of the thread.
 #include "jobfixture.h"
 #include "readahead.h"
 
 #include <chrono>
 #include <limits>
+#include <new>
+#include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -134,6 +139,159 @@ TEST_F(ReadAheadEnd, ShrinkingAfterTheReaderReadShowsAsAChange) {
     EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " は読み込み中に変更されました");
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_TRUE(InputFree());
+}
+#endif
+
+// Numbered pieces of up to kSlotBytes, each with bytes of its own, then the
+// failed piece that ends a scan; fail runs as piece failAt is read.
+constexpr std::int64_t kSlotBytes = 16;
+constexpr std::int64_t kPieces = 40; // the ring of 3 wraps 13 times
+
+std::int64_t PieceLength(std::int64_t index) {
+    return kSlotBytes - index % 3;
+}
+
+std::uint8_t PieceByte(std::int64_t index, std::int64_t i) {
+    return static_cast<std::uint8_t>(index * 17 + i);
+}
+
+kst::ReadAhead::Producer NumberedPieces(std::int64_t failAt = -1, std::function<void()> fail = {}) {
+    return [next = std::int64_t{0}, failAt, fail](std::uint8_t* buffer) mutable -> kst::Piece {
+        if (next == failAt) {
+            fail();
+        }
+        if (next == kPieces) {
+            return {0, 0, nullptr, false, true, true};
+        }
+        const std::int64_t index = next++;
+        for (std::int64_t i = 0; i < PieceLength(index); ++i) {
+            buffer[i] = PieceByte(index, i);
+        }
+        return {index * kSlotBytes, PieceLength(index), buffer, false, false, true};
+    };
+}
+
+void ExpectPiece(const kst::Piece& piece, std::int64_t index) {
+    ASSERT_FALSE(piece.readFailed) << "piece " << index;
+    ASSERT_EQ(piece.pos, index * kSlotBytes);
+    ASSERT_EQ(piece.length, PieceLength(index));
+    for (std::int64_t i = 0; i < piece.length; ++i) {
+        ASSERT_EQ(piece.data[i], PieceByte(index, i)) << "piece " << index << " byte " << i;
+    }
+}
+
+constexpr int kAll = std::numeric_limits<int>::max();
+
+// How many reads the test lets happen before each hand-over and while the
+// scan holds the piece it was handed.
+struct ScheduleRow {
+    const char* name;
+    int readsBefore;
+    int readsWhileHeld;
+};
+
+void PrintTo(const ScheduleRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class RingSchedule : public testing::TestWithParam<ScheduleRow> {};
+
+TEST_P(RingSchedule, PiecesArriveIntactAsTheSlotsWrap) {
+    const ScheduleRow& row = GetParam();
+    kst::ReadAhead ring(NumberedPieces(), kSlotBytes, kst::Reading::Driven);
+    std::int64_t read = 0;
+    const auto readUpTo = [&](int reads) {
+        for (int r = 0; r < reads && ring.TryRead(); ++r) {
+            ++read;
+        }
+    };
+    for (std::int64_t taken = 0; taken < kPieces; ++taken) {
+        readUpTo(row.readsBefore);
+        ASSERT_GT(read, taken) << "nothing read to hand over";
+        const kst::Piece& piece = ring.Next();
+        readUpTo(row.readsWhileHeld);
+        if (row.readsWhileHeld == kAll) {
+            // Every other slot refilled: the ring holds all it can.
+            EXPECT_EQ(read - taken,
+                      std::min<std::int64_t>(kst::ReadAhead::kSlots, kPieces + 1 - taken));
+        }
+        ExpectPiece(piece, taken);
+    }
+    readUpTo(kAll);
+    EXPECT_TRUE(ring.Next().readFailed);
+    EXPECT_FALSE(ring.TryRead()); // nothing is read after the last piece
+}
+
+INSTANTIATE_TEST_SUITE_P(Schedules, RingSchedule,
+                         testing::Values(ScheduleRow{"InStep", 1, 0},
+                                         ScheduleRow{"FullRingBeforeEachTake", kAll, 0},
+                                         ScheduleRow{"RefilledWhileHeld", 1, kAll},
+                                         ScheduleRow{"OneReadEachSide", 1, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What the reading throws at piece kFailAt, and what the scan then meets:
+// a JobError of the kind given, or (no kind) a failed piece.
+struct FailureRow {
+    const char* name;
+    std::function<void()> fail;
+    std::optional<kst::ErrorKind> thrown;
+};
+
+void PrintTo(const FailureRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+constexpr std::int64_t kFailAt = 4; // after the ring has wrapped once
+
+class ReaderFailure : public testing::TestWithParam<std::tuple<FailureRow, kst::Reading>> {};
+
+TEST_P(ReaderFailure, ReachesTheScanAtItsPiece) {
+    const auto& [row, reading] = GetParam();
+    kst::ReadAhead ring(NumberedPieces(kFailAt, row.fail), kSlotBytes, reading);
+    for (std::int64_t index = 0; index < kFailAt; ++index) {
+        ExpectPiece(ring.Next(), index);
+    }
+    if (row.thrown) {
+        try {
+            ring.Next();
+            FAIL() << "no failure";
+        } catch (const kst::JobError& e) {
+            EXPECT_EQ(e.Kind(), *row.thrown);
+        }
+    } else {
+        EXPECT_TRUE(ring.Next().readFailed);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Throws, ReaderFailure,
+    testing::Combine(
+        testing::Values(
+            FailureRow{"OutOfMemory", [] { throw std::bad_alloc(); }, kst::ErrorKind::OutOfMemory},
+            FailureRow{"JobErrorAsItIs",
+                       [] { throw kst::JobError(kst::ErrorKind::InputChanged, "changed"); },
+                       kst::ErrorKind::InputChanged},
+            FailureRow{
+                "SystemError", [] { throw std::system_error(EIO, std::generic_category()); }, {}},
+            FailureRow{"NotAnException", [] { throw 42; }, {}}),
+        testing::Values(kst::Reading::InTurn, kst::Reading::Ahead)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) == kst::Reading::Ahead ? "Ahead" : "InTurn");
+    });
+
+// Sanitizers stop the process on a request this size instead of failing it.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST(ChunkBuffer, LengthBeyondMemoryFailsAsOutOfMemory) {
+    kst::ChunkBuffer buffer;
+    buffer.SetLength(10);
+    try {
+        buffer.SetLength(std::numeric_limits<std::int64_t>::max());
+        FAIL() << "no failure";
+    } catch (const kst::JobError& e) {
+        EXPECT_EQ(e.Kind(), kst::ErrorKind::OutOfMemory);
+        EXPECT_STREQ(e.what(), "メモリが足りません");
+    }
 }
 #endif
 
