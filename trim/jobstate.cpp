@@ -10,17 +10,22 @@
 namespace kst {
 
 std::uint8_t* ChunkBuffer::SetLength(std::int64_t length) {
-    try {
-        if (static_cast<std::uint64_t>(length) > std::numeric_limits<std::size_t>::max()) {
-            throw std::bad_alloc();
+    if (length > capacity_) {
+        bytes_.reset(); // given back first, so the old and new never need room together
+        capacity_ = 0;
+        try {
+            if (static_cast<std::uint64_t>(length) > std::numeric_limits<std::size_t>::max()) {
+                throw std::bad_alloc();
+            }
+            bytes_ =
+                std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(length));
+        } catch (const std::bad_alloc&) {
+            throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
         }
-        bytes_.resize(static_cast<std::size_t>(length));
-    } catch (const std::bad_alloc&) {
-        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
-    } catch (const std::length_error&) {
-        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
+        capacity_ = length;
     }
-    return bytes_.data();
+    length_ = length;
+    return bytes_.get();
 }
 
 const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t length) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,15 +15,20 @@ namespace kst {
 // Below this input size a thread to read ahead costs more than it saves.
 inline constexpr std::int64_t kReadAheadFrom = 64 * 1024 * 1024;
 
-// The one chunk buffer of a job. Its length is set before each read.
+// The one chunk buffer of a job. Its length is set before each read. Its
+// bytes are left as they were, not zero-filled: only those read into it are
+// ever touched, so an untouched length costs address space, not memory.
 class ChunkBuffer {
 public:
     // Throws JobError "メモリが足りません" when the length cannot be had.
+    // Grows only when the length exceeds every length set before.
     std::uint8_t* SetLength(std::int64_t length);
-    std::int64_t Length() const { return static_cast<std::int64_t>(bytes_.size()); }
+    std::int64_t Length() const { return length_; }
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::int64_t capacity_ = 0;
+    std::int64_t length_ = 0;
 };
 
 // Everything one run of the job shares between its phases.
