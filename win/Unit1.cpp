@@ -15,6 +15,7 @@
 
 #include <array>
 #include <exception>
+#include <system_error>
 
 bool abortflag = false;
 TForm1* Form1 = nullptr;
@@ -174,6 +175,10 @@ TForm1::TForm1(const kst::JobOptions& options) : options_(options) {
     CreateWindowExW(0, kWindowClass, L"Kestrune", kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                     kClientSize.cx, kClientSize.cy, nullptr, nullptr, GetModuleHandleW(nullptr),
                     this);
+    if (hwnd_ == nullptr) {
+        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                                "CreateWindowExW");
+    }
     dpi_ = kst::win::WindowDpi(hwnd_);
     CreateControls();
     Relayout(dpi_);
@@ -593,7 +598,10 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_ACTIVATE:
-        OnActivate(LOWORD(wParam) != WA_INACTIVE);
+        // A minimised window is activated without its controls.
+        if (HIWORD(wParam) == 0) {
+            OnActivate(LOWORD(wParam) != WA_INACTIVE);
+        }
         return 0;
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "Dpi.h"
+#include "MessageBoxes.h"
 #include "Unit1.h"
 
 #include <commctrl.h>
 #include <objbase.h>
+
+#include <exception>
 
 namespace {
 
@@ -28,11 +31,15 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     // The folder chooser and screen-reader names use COM on this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int exitCode = 0;
-    {
+    try {
         TForm1 form;
         form.EndProgramOnClose();
         form.Show(show);
         exitCode = RunMessageLoop(form);
+    } catch (const std::exception& failure) {
+        // Only the window's own creation gets here: handlers catch theirs.
+        kst::ui::ShowFailure(nullptr, failure);
+        exitCode = 1;
     }
     if (SUCCEEDED(com)) {
         CoUninitialize();
