@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -41,23 +42,35 @@ constexpr std::int64_t kLengths[] = {0,  1,   7,   8,   9,    31,   32,   33,   
 constexpr std::int64_t kOffsets[] = {0, 1, 7, 31, 33};
 
 // One differing byte at every position: the first and the last are both it.
-// Its value differs from fill in one bit, a different bit from position to
-// position, so no lane or bit of a word goes unchecked.
-TEST(ZeroTestForms, EveryPositionOfOneByte) {
+// Then a second one mirrored about the middle, so the first and the last lie
+// apart, in different blocks for the longer lengths. Each value differs from
+// fill in one bit, a different bit from position to position, so no lane or
+// bit of a word goes unchecked.
+TEST(ZeroTestForms, EveryPositionOfOneByteAndOfAPair) {
     for (const std::uint8_t fill : kFills) {
         for (const std::int64_t offset : kOffsets) {
             for (const std::int64_t length : kLengths) {
                 Bytes buffer(static_cast<std::size_t>(offset + length + 64), fill);
                 std::uint8_t* const data = buffer.data() + offset;
+                const auto mark = [&](std::int64_t at) {
+                    data[at] = static_cast<std::uint8_t>(fill ^ (1u << ((at + offset) % 8)));
+                };
                 ASSERT_EQ(kst::FindFirstOther(data, length, fill), -1) << length;
                 ASSERT_EQ(kst::FindLastOther(data, length, fill), -1) << length;
                 for (std::int64_t p = 0; p < length; ++p) {
-                    data[p] = static_cast<std::uint8_t>(fill ^ (1u << ((p + offset) % 8)));
+                    mark(p);
                     ASSERT_EQ(kst::FindFirstOther(data, length, fill), p)
                         << int{fill} << " " << offset << " " << length;
                     ASSERT_EQ(kst::FindLastOther(data, length, fill), p)
                         << int{fill} << " " << offset << " " << length;
+                    const std::int64_t q = length - 1 - p;
+                    mark(q);
+                    ASSERT_EQ(kst::FindFirstOther(data, length, fill), std::min(p, q))
+                        << int{fill} << " " << offset << " " << length << " pair";
+                    ASSERT_EQ(kst::FindLastOther(data, length, fill), std::max(p, q))
+                        << int{fill} << " " << offset << " " << length << " pair";
                     data[p] = fill;
+                    data[q] = fill;
                 }
             }
         }
