@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "chunkgrid.h"
 #include "joberror.h"
+#include "messages.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +37,8 @@ TEST(ChunkGrid, ZeroChunkSizeFailsLikeTheRuntimeDivision) {
         }
         return std::string("no failure");
     };
-    EXPECT_EQ(message(5), "0 による浮動小数点数除算");
-    EXPECT_EQ(message(0), "不正な浮動小数点数演算命令");
+    EXPECT_EQ(message(5), kst::msg::kDivideByZero);
+    EXPECT_EQ(message(0), kst::msg::kInvalidOperation);
 }
 
 TEST(ChunkGrid, ProgressIsTruncatedAndSafeForHugeChunkCounts) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "intparse.h"
 #include "joberror.h"
+#include "messages.h"
 
 #include <gtest/gtest.h>
 
@@ -49,8 +50,7 @@ TEST_P(IntParseRefuses, WithItsMessage) {
         kst::StrToInt(GetParam().text);
         FAIL() << "accepted " << GetParam().text;
     } catch (const kst::JobError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "'" + std::string(GetParam().text) + "' は整数ではありません");
+        EXPECT_EQ(e.what(), kst::FormatMessage(kst::msg::kNotInteger, GetParam().text));
     }
 }
 

@@ -136,7 +136,7 @@ TEST_F(ReadAheadEnd, ShrinkingAfterTheReaderReadShowsAsAChange) {
             std::filesystem::resize_file(input, 20);
         }
     };
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(input) + " は読み込み中に変更されました");
+    EXPECT_EQ(Failure(), InputChanged(input));
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_TRUE(InputFree());
 }
@@ -290,7 +290,7 @@ TEST(ChunkBuffer, LengthBeyondMemoryFailsAsOutOfMemory) {
         FAIL() << "no failure";
     } catch (const kst::JobError& e) {
         EXPECT_EQ(e.Kind(), kst::ErrorKind::OutOfMemory);
-        EXPECT_STREQ(e.what(), "メモリが足りません");
+        EXPECT_STREQ(e.what(), kst::msg::kOutOfMemory);
     }
 }
 #endif

@@ -22,7 +22,7 @@ constexpr std::size_t kLead = 3;
 constexpr std::size_t kKept = 61; // six full chunks of 10 and one of 1
 constexpr std::size_t kPad = 4;
 constexpr int kFullChunks = 6;
-constexpr const char* kPadLog = "先頭0出力=4";
+const std::string kPadLog = kst::msg::kPadLine + std::to_string(kPad);
 
 // True when job ended its process by SIGKILL.
 bool KilledWhileRunning(const std::function<void()>& job) {
@@ -55,7 +55,8 @@ protected:
     void TearDown() override { kst::SetCommitProbe(nullptr); }
 
     Outcome Whole() const {
-        return {"Finished", "終わり", Padded(kPad, bytes, kLead, kLead + kKept), kFullChunks};
+        return {"Finished", kst::msg::kFinished, Padded(kPad, bytes, kLead, kLead + kKept),
+                kFullChunks};
     }
     // Runs fn during the copy's yield after full chunk k.
     void AtCopyYield(int k, std::function<void()> fn) {
