@@ -37,11 +37,6 @@ inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
     return lines;
 }
 
-// bytes[from, size - tail): what a trim keeps.
-inline Bytes Kept(const Bytes& bytes, std::int64_t front, std::int64_t tail) {
-    return Bytes(bytes.begin() + front, bytes.end() - tail);
-}
-
 inline bool HasLine(const CliRun& run, const std::string& line) {
     const std::vector<std::string> lines = run.ErrLines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();

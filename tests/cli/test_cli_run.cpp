@@ -14,12 +14,12 @@ TEST_F(CliTest, TrimsEveryFileAndGoesOnPastAFailure) {
     dir.Write("both.bin", both);
     const CliRun run = Run({"--leading", "tail.bin", "gone.bin", "both.bin"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(ReadAll(At("tail(KST).bin")), Kept(tail, 3, 29));
-    EXPECT_EQ(ReadAll(At("both(KST).bin")), Kept(both, 10, 19));
+    EXPECT_EQ(ReadAll(At("tail(KST).bin")), TrimmedCopy(tail, 3, 29));
+    EXPECT_EQ(ReadAll(At("both(KST).bin")), TrimmedCopy(both, 10, 19));
     EXPECT_FALSE(Exists("gone(KST).bin"));
-    EXPECT_TRUE(HasLine(run, "ファイル gone.bin は開けません"));
+    EXPECT_TRUE(HasLine(run, OpenFailed("gone.bin")));
     const auto lines = run.ErrLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "終わり"), 2);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kst::msg::kFinished), 2);
 }
 
 TEST_F(CliTest, LogsTheWindowsLinesAndFigures) {
@@ -27,9 +27,9 @@ TEST_F(CliTest, LogsTheWindowsLinesAndFigures) {
     const CliRun run = Run({"disk.img"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.ErrLines(),
-              (std::vector<std::string>{"disk.imgのサイズは 2500", "末尾0データサイズの検出中",
-                                        "Tail 0=1,200", "Out Size=1,300",
-                                        "0データ削除ファイル作成中", "終わり"}));
+              (std::vector<std::string>{SizeLine("disk.img", 2500), kst::msg::kScanningTrailing,
+                                        "Tail 0=1,200", "Out Size=1,300", kst::msg::kCreatingOutput,
+                                        kst::msg::kFinished}));
     EXPECT_EQ(run.out, "");
 }
 
@@ -68,7 +68,7 @@ TEST_F(CliTest, JsonReportsEachFileInOrder) {
          {"out_size", nullptr},
          {"output", nullptr},
          {"status", "failed"},
-         {"error", "ファイル gone.bin は開けません"},
+         {"error", OpenFailed("gone.bin")},
          {"error_kind", "open_failed"}},
     };
     EXPECT_EQ(JsonLines(run.out), expected);
@@ -113,7 +113,7 @@ TEST_P(CliFillTest, TrimsRunsOfTheChosenByte) {
     EXPECT_EQ(lines[0]["front"], trim.fzero);
     EXPECT_EQ(lines[0]["tail"], trim.mzero);
     if (trim.fzero > 0 || trim.mzero > 0) {
-        EXPECT_EQ(ReadAll(At("rom(KST).bin")), Kept(bytes, trim.fzero, trim.mzero));
+        EXPECT_EQ(ReadAll(At("rom(KST).bin")), TrimmedCopy(bytes, trim.fzero, trim.mzero));
     } else {
         EXPECT_EQ(lines[0]["status"], "nothing_to_trim");
     }
@@ -146,7 +146,7 @@ TEST_P(CliOutDirTest, WritesIntoTheFolder) {
     std::filesystem::create_directory(At("out"));
     const CliRun run = Run({"--json", "--out-dir", GetParam().outDir, "d.bin"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ReadAll(At("out/d(KST).bin")), Kept(bytes, 0, 10));
+    EXPECT_EQ(ReadAll(At("out/d(KST).bin")), TrimmedCopy(bytes, 0, 10));
     EXPECT_FALSE(Exists("d(KST).bin"));
     const auto lines = JsonLines(run.out);
     ASSERT_EQ(lines.size(), 1u);
@@ -174,8 +174,8 @@ TEST_F(CliTest, JapaneseNamesPassThrough) {
     dir.Write("表ソデータ.bin", bytes);
     const CliRun run = Run({"--json", "表ソデータ.bin"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ReadAll(At("表ソデータ(KST).bin")), Kept(bytes, 0, 10));
-    EXPECT_TRUE(HasLine(run, "表ソデータ.binのサイズは 20"));
+    EXPECT_EQ(ReadAll(At("表ソデータ(KST).bin")), TrimmedCopy(bytes, 0, 10));
+    EXPECT_TRUE(HasLine(run, kst::FormatMessage(kst::msg::kSizeLine, "表ソデータ.bin") + "20"));
     const auto lines = JsonLines(run.out);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["path"], "表ソデータ.bin");
@@ -187,11 +187,8 @@ TEST_F(CliTest, PadLeadsTheKeptBytesWithZeros) {
     dir.Write("p.bin", bytes);
     const CliRun run = Run({"--leading", "--pad", "0x10", "p.bin"});
     EXPECT_EQ(run.status, 0);
-    Bytes expected(16, 0);
-    const Bytes kept = Kept(bytes, 5, 9);
-    expected.insert(expected.end(), kept.begin(), kept.end());
-    EXPECT_EQ(ReadAll(At("p(KST).bin")), expected);
-    EXPECT_TRUE(HasLine(run, "先頭0出力=16"));
+    EXPECT_EQ(ReadAll(At("p(KST).bin")), TrimmedCopy(bytes, 5, 9, 16));
+    EXPECT_TRUE(HasLine(run, kst::msg::kPadLine + std::string("16")));
 }
 
 TEST_F(CliTest, RefusesAnOutputThatIsTheInput) {
@@ -204,7 +201,7 @@ TEST_F(CliTest, RefusesAnOutputThatIsTheInput) {
     const auto lines = JsonLines(run.out);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["status"], "failed");
-    EXPECT_EQ(lines[0]["error"], "ファイル s(KST).bin を作成できません");
+    EXPECT_EQ(lines[0]["error"], CreateFailed("s(KST).bin"));
     EXPECT_EQ(lines[0]["error_kind"], "same_file");
 }
 
@@ -216,9 +213,9 @@ TEST_F(CliTest, ShortWriteFailsAndRemovesTheIncompleteOutput) {
     setup.fileSizeLimit = 1000;
     const CliRun run = Run({"--json", "big.bin", "small.bin"}, setup);
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(HasLine(run, "ファイル big(KST).bin への書き込みに失敗しました"));
+    EXPECT_TRUE(HasLine(run, WriteFailed("big(KST).bin")));
     EXPECT_FALSE(Exists("big(KST).bin"));
-    EXPECT_EQ(ReadAll(At("small(KST).bin")), Kept(small, 0, 50));
+    EXPECT_EQ(ReadAll(At("small(KST).bin")), TrimmedCopy(small, 0, 50));
     const auto lines = JsonLines(run.out);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0]["status"], "failed");

@@ -46,7 +46,7 @@ TEST_P(CliStopTest, EndsTheRunWithTheSignalsStatus) {
 
     EXPECT_EQ(run.status, 128 + row.signal);
     ASSERT_FALSE(run.ErrLines().empty());
-    EXPECT_EQ(run.ErrLines().back(), "中断しました");
+    EXPECT_EQ(run.ErrLines().back(), kst::msg::kAborted);
     EXPECT_FALSE(Exists("next(KST).bin")) << "no file is started after a stop";
     const auto lines = JsonLines(run.out);
     ASSERT_EQ(lines.size(), 1u);
@@ -65,9 +65,9 @@ TEST_P(CliStopTest, EndsTheRunWithTheSignalsStatus) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stop, CliStopTest,
-    testing::Values(StopRow{"InterruptDuringCopy", SIGINT, false, "0データ削除ファイル作成中"},
-                    StopRow{"TerminateDuringCopy", SIGTERM, false, "0データ削除ファイル作成中"},
-                    StopRow{"InterruptDuringMeasure", SIGINT, true, "先頭0データサイズの検出中"}),
+    testing::Values(StopRow{"InterruptDuringCopy", SIGINT, false, kst::msg::kCreatingOutput},
+                    StopRow{"TerminateDuringCopy", SIGTERM, false, kst::msg::kCreatingOutput},
+                    StopRow{"InterruptDuringMeasure", SIGINT, true, kst::msg::kScanningLeading}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
