@@ -29,14 +29,16 @@ version=$(sed -n 's/^#define KESTRUNE_VERSION_STRING "\(.*\)"$/\1/p' \
 name=kestrune-$version-win64
 zip=$out/$name.zip
 setup=$out/$name-setup.exe
-[ -f "$zip" ] && [ -f "$setup" ] || fail "release-win.sh made no $name.zip or $name-setup.exe"
+if [ ! -f "$zip" ] || [ ! -f "$setup" ]; then
+    fail "release-win.sh made no $name.zip or $name-setup.exe"
+fi
 
 # The zip: one folder holding exactly the programs and the two texts.
 listing=$(unzip -Z1 "$zip" | sort)
 expected=$(printf '%s\n' "$name/" "$name/LICENSE.txt" "$name/README.md" "$name/kestrune-cli.exe" \
     "$name/kestrune.exe" | sort)
 [ "$listing" = "$expected" ] || fail "zip holds:"$'\n'"$listing"
-echo "release: $name.zip holds" $listing
+echo "release: $name.zip holds $(tr '\n' ' ' <<<"$listing")"
 
 # Static programs: only Windows' own DLLs are imported.
 unpacked=$out/unpacked
@@ -44,7 +46,7 @@ rm -rf "$unpacked"
 unzip -q "$zip" -d "$unpacked"
 for program in kestrune.exe kestrune-cli.exe; do
     dlls=$(x86_64-w64-mingw32-objdump -p "$unpacked/$name/$program" | sed -n 's/^\s*DLL Name: //p')
-    echo "release: $program imports" $dlls
+    echo "release: $program imports $(tr '\n' ' ' <<<"$dlls")"
     if grep -viE '^(kernel32|user32|gdi32|shell32|ole32|comctl32|msvcrt)\.dll$' <<<"$dlls"; then
         fail "$program imports a DLL that Windows does not have"
     fi
@@ -65,10 +67,10 @@ for file in kestrune.exe kestrune-cli.exe README.md LICENSE.txt uninstall.exe; d
     [ -f "$installed/$file" ] || fail "$file not installed in $install_dir"
 done
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
-entry=$(wine_run reg query "$key")
+# reg prints each value as "    NAME    TYPE    DATA": one space between them here.
+entry=$(wine_run reg query "$key" | sed -E 's/^\s+//; s/\s{2,}/ /; s/\s{2,}/ /; s/\s+$//')
 expect_value() { # expect_value NAME TYPE DATA
-    grep -qE "^\s+$1\s+$2\s+$(sed 's/[][\\.()$^*+?|]/\\&/g' <<<"$3")\s*$" <<<"$entry" ||
-        fail "uninstall entry: no $1 $2 $3 in"$'\n'"$entry"
+    grep -qxF "$1 $2 $3" <<<"$entry" || fail "uninstall entry: no $1 $2 $3 in"$'\n'"$entry"
 }
 size_kib=$(du -sk "$out/$name" | cut -f1)
 expect_value DisplayName REG_SZ Kestrune
@@ -82,6 +84,8 @@ expect_value NoRepair REG_DWORD 0x1
 reported=$(wine_run "$install_dir\\kestrune-cli.exe" --version)
 [ "$reported" = "kestrune-cli $version" ] || fail "installed CLI says: $reported"
 echo "release: installed in $install_dir with shortcut and uninstall entry; CLI says $reported"
+mapfile -t values <<<"$entry"
+printf 'release:   %s\n' "${values[@]}"
 
 # The uninstaller starts a copy of itself from the temp folder and exits:
 # wait for the Wine session to end before looking.
