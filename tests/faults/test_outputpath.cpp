@@ -65,8 +65,9 @@ TEST_P(LinkToInput, NeverWrittenThrough) {
         fs::create_symlink(input, dir.Path() / "hop");
         fs::create_symlink(dir.Path() / "hop", output);
     }
-    const Outcome want = hard ? Outcome{CreateFailed(output), kCreating, bytes, 0}
-                              : Outcome{"Finished", "終わり", Padded(0, bytes, 0, 34), 3};
+    const Outcome want = hard
+                             ? Outcome{CreateFailed(output), kCreating, bytes, 0}
+                             : Outcome{"Finished", kst::msg::kFinished, Padded(0, bytes, 0, 34), 3};
     EXPECT_EQ(RunJob(host, options, output), want);
     EXPECT_EQ(ReadAll(input), bytes);
     EXPECT_FALSE(fs::is_symlink(output));
