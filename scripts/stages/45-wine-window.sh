@@ -52,6 +52,10 @@ wine_setup() {
     done
 }
 lap wine-prefix wine_setup >/dev/null
+# The settings count for the session's next desktop: restart the session.
+wineserver -k 2>/dev/null || true
+wineserver -w
+wineserver -p
 
 # One Wine process runs every case; -V shows each case's line.
 lap window-tests ctest --test-dir "$build/tests/wingui" --timeout 300 -V
