@@ -131,6 +131,19 @@ TEST_F(WindowTest, WindowFrameFontAndInitialChoices) {
                &font);
     EXPECT_EQ(font.lfHeight, -12);
     EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
+    // Whichever face stood in for the design face, it has the texts' glyphs.
+    const HDC dc = GetDC(Form().Button1);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Form().Button1, WM_GETFONT, 0, 0)));
+    const std::wstring japanese = L"実行読み込みファイルと同じバッファ";
+    std::vector<WORD> glyphs(japanese.size());
+    GetGlyphIndicesW(dc, japanese.c_str(), static_cast<int>(japanese.size()), glyphs.data(),
+                     GGI_MARK_NONEXISTING_GLYPHS);
+    wchar_t face[LF_FACESIZE]{};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, old);
+    ReleaseDC(Form().Button1, dc);
+    EXPECT_EQ(std::count(glyphs.begin(), glyphs.end(), 0xFFFF), 0) << face;
     EXPECT_NE(SendMessageW(Form().StatusBar1.Handle(), WM_GETFONT, 0, 0),
               SendMessageW(Form().Button1, WM_GETFONT, 0, 0));
 
