@@ -41,6 +41,10 @@ void Report::Memory(const std::string& name, const std::string& chunk, double mi
         mib <= limitMib);
 }
 
+void Report::Seconds(const std::string& name, const std::string& chunk, double seconds) {
+    Line(name, chunk, Fixed(seconds, 3, " s"), "", "", "");
+}
+
 void Report::Note(const std::string& text) {
     std::printf("  %s\n", text.c_str());
     std::fflush(stdout);

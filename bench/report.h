@@ -29,6 +29,8 @@ public:
     void Case(const std::string& name, const std::string& chunk, const Measured& run,
               double minRatio);
     void Memory(const std::string& name, const std::string& chunk, double mib, double limitMib);
+    // A time shown for itself, with no target.
+    void Seconds(const std::string& name, const std::string& chunk, double seconds);
     void Note(const std::string& text);
     // Prints the closing line; true when every target was met.
     bool Finish() const;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/statvfs.h>
 #include <system_error>
@@ -120,8 +121,8 @@ void ReadWhole(const std::filesystem::path& path, std::int64_t chunk) {
     }
 }
 
-void CopyPlain(const std::filesystem::path& from, const std::filesystem::path& to,
-               std::int64_t chunk) {
+double CopyPlain(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::int64_t chunk) {
     const Fd in(from, O_RDONLY | O_CLOEXEC);
     const Fd out(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(chunk));
@@ -129,9 +130,14 @@ void CopyPlain(const std::filesystem::path& from, const std::filesystem::path& t
         const std::int64_t n = ReadFull(in.Get(), buffer, at);
         PwriteAll(out.Get(), buffer.data(), n, at, to);
         if (n < chunk) {
-            return;
+            break;
         }
     }
+    const auto start = std::chrono::steady_clock::now();
+    if (::fdatasync(out.Get()) != 0) {
+        Fail("flush " + to.string());
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 std::int64_t FreeBytes(const std::filesystem::path& folder) {

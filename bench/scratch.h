@@ -54,9 +54,11 @@ private:
 // every read-side case is compared with. Also warms the page cache.
 void ReadWhole(const std::filesystem::path& path, std::int64_t chunk);
 
-// Plain read/write loop in chunks of the given size: the copy's baseline.
-void CopyPlain(const std::filesystem::path& from, const std::filesystem::path& to,
-               std::int64_t chunk);
+// Plain read/write loop in chunks of the given size, its data flushed to the
+// disk (fdatasync) before the close: the copy's baseline. Returns the
+// seconds the flush took on the wall clock.
+double CopyPlain(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::int64_t chunk);
 
 // Bytes free for an unprivileged user in the folder's file system.
 std::int64_t FreeBytes(const std::filesystem::path& folder);
