@@ -124,6 +124,12 @@ TEST_F(WindowTest, WindowFrameFontAndInitialChoices) {
               WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     EXPECT_EQ(style & WS_CLIPCHILDREN, 0); // it would leave the group's frame unpainted
     EXPECT_EQ(Text(Form().Handle()), L"Kestrune");
+    RECT outer{};
+    GetWindowRect(Form().Handle(), &outer);
+    EXPECT_NEAR(outer.left + outer.right,
+                2 * GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN), 1);
+    EXPECT_NEAR(outer.top + outer.bottom,
+                2 * GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN), 1);
     EXPECT_NE(GetWindowLongPtrW(Form().Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
 
     LOGFONTW font{};
