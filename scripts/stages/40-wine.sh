@@ -36,6 +36,9 @@ wine_setup() {
     cmake/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
     cmake/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default \
         /d 1024x768 /f
+    # The desktop is made once per session: a new session takes the setting.
+    wineserver -k
+    wineserver -p
 }
 lap wine-prefix wine_setup >/dev/null
 

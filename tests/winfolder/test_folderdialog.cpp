@@ -12,18 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// In a fresh prefix the shell drops the first preselection request of its
-// first chooser: one chooser opened and cancelled before the tests.
-class WarmUp : public testing::Environment {
-public:
-    void SetUp() override {
-        const OwnerWindow owner;
-        TFolderDialog dialog(owner.Handle());
-        Browse(dialog, owner.Handle(), [](const Chooser&) {});
-    }
-};
-const testing::Environment* const warmUp = testing::AddGlobalTestEnvironment(new WarmUp);
-
 // What the chooser shows as it opens.
 struct Opening {
     std::wstring folder = L"not read"; // label of the highlighted folder; empty for none
