@@ -53,7 +53,7 @@ TEST_P(LargeTail, IsMeasured) {
     EXPECT_EQ(result.ending, kst::JobEnding::MeasureOnly);
     EXPECT_EQ(result.inputSize, row.size);
     EXPECT_EQ(result.tailRun, mzero);
-    EXPECT_EQ(host.log.front(), Utf8(input) + "のサイズは " + std::to_string(row.size));
+    EXPECT_EQ(host.log.front(), SizeLine(input, row.size));
     EXPECT_EQ(host.panels[1], "Tail 0=" + kst::GroupDigits(mzero));
     EXPECT_EQ(host.panels[2], "Out Size=" + kst::GroupDigits(row.size - mzero));
 }

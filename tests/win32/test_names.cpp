@@ -36,7 +36,7 @@ TEST_P(JapaneseName, RoundTrips) {
     const kst::JobResult result = Run();
     EXPECT_EQ(result.ending, kst::JobEnding::Finished);
     EXPECT_EQ(result.output, folder / row.output);
-    EXPECT_EQ(host.log.front(), Utf8(input) + "のサイズは 25");
+    EXPECT_EQ(host.log.front(), SizeLine(input, 25));
     const std::vector<std::wstring> names = NamesIn(folder);
     EXPECT_NE(std::find(names.begin(), names.end(), row.output), names.end());
     EXPECT_EQ(ReadAll(folder / row.output), Bytes(bytes.begin(), bytes.begin() + 13));

@@ -14,14 +14,6 @@ using kst::Option;
 
 constexpr Dword kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-std::string OpenMessage(const std::filesystem::path& path) {
-    return "ファイル " + Utf8(path) + " は開けません";
-}
-
-std::string CreateMessage(const std::filesystem::path& path) {
-    return "ファイル " + Utf8(path) + " を作成できません";
-}
-
 TEST_F(JobTest, SecondOpenOfHeldInputIsASharingViolation) {
     Drop("in.bin", Filled(25, {3}));
     kst::InputFile first;
@@ -50,7 +42,7 @@ TEST_P(InputHolder, DecidesWhetherTheJobOpens) {
         EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
         return;
     }
-    EXPECT_EQ(Failure(), OpenMessage(input));
+    EXPECT_EQ(Failure(), OpenFailed(input));
     EXPECT_EQ(Steps(), std::vector<std::string>{"clear"});
     holder.Close();
     EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
@@ -123,7 +115,7 @@ TEST_F(JobTest, NestedJobFailsToOpenTheHeldInput) {
         }
     };
     EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
-    EXPECT_EQ(nested, OpenMessage(input));
+    EXPECT_EQ(nested, OpenFailed(input));
     EXPECT_EQ(ReadAll(Output()), Bytes(bytes.begin(), bytes.begin() + 31));
 }
 
@@ -137,7 +129,7 @@ TEST_P(OutputHolder, RefusesTheCreate) {
     dir.Write("in(KST).bin", old);
     ForeignHandle holder(Output(), GetParam().access, kShareAll);
     ASSERT_TRUE(holder.IsOpen()) << holder.Error();
-    EXPECT_EQ(Failure(), CreateMessage(Output()));
+    EXPECT_EQ(Failure(), CreateFailed(Output()));
     EXPECT_EQ(host.events.back(), "buttons:idle");
     EXPECT_TRUE(InputFree());
     holder.Close();
@@ -155,7 +147,7 @@ TEST_F(JobTest, NonRegularInputsFailToOpen) {
          {Utf8(dir.Path()), std::string("NUL"), std::string("CONIN$"),
           Utf8(dir.Path() / "missing.bin"), Utf8(dir.Path() / "a?.bin")}) {
         host.texts[Field::InputPath] = path;
-        EXPECT_EQ(Failure(), "ファイル " + path + " は開けません");
+        EXPECT_EQ(Failure(), OpenFailed(kst::PathFromUtf8(path)));
     }
 }
 
@@ -183,7 +175,7 @@ TEST(FullDevice, WriteFailsAndTheDeviceStays) {
         kst::WriteTrimmedCopy(state, host);
         FAIL() << "no failure";
     } catch (const kst::JobError& e) {
-        EXPECT_STREQ(e.what(), "ファイル Z:\\dev\\full への書き込みに失敗しました");
+        EXPECT_EQ(e.what(), WriteFailed(state.outputPath));
     }
     EXPECT_EQ(host.events.back(), "buttons:idle");
     EXPECT_TRUE(ForeignHandle(state.outputPath, GENERIC_WRITE, kShareAll).IsOpen());

@@ -37,8 +37,8 @@ TEST_P(FileSizeCap, FailsAndRemovesTheOutput) {
     host.Tick(Option::TrimLeading);
     host.Tick(Option::WritePad);
     host.texts[Field::PadText] = GetParam().pad;
-    EXPECT_EQ(Failure(), "ファイル " + Utf8(Output()) + " への書き込みに失敗しました");
-    EXPECT_NE(host.log.back(), "終わり");
+    EXPECT_EQ(Failure(), WriteFailed(Output()));
+    EXPECT_NE(host.log.back(), kst::msg::kFinished);
     EXPECT_EQ(host.events.back(), "buttons:idle");
     EXPECT_FALSE(std::filesystem::exists(Output()));
     EXPECT_EQ(ReadAll(input), bytes);
