@@ -2,6 +2,7 @@
 #include "jobfixture.h"
 
 #include <random>
+#include <thread>
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
@@ -288,46 +289,93 @@ TEST_F(JobTest, FullDeviceFailsWithoutRemovingIt) {
 }
 #endif
 
-// Random files, chunk sizes and options against the plain reference trim.
-TEST_F(JobTest, RandomFilesMatchReferenceTrim) {
+struct RandomCase {
+    Bytes bytes;
+    std::int64_t chunkUnit = 1;
+    bool readAhead = false;
+    bool leading = false;
+    bool padBox = false;
+    bool measureOnly = false;
+    int pad = 0;
+};
+
+std::vector<RandomCase> RandomCases(int count) {
     std::mt19937 random(20261207);
     const auto draw = [&](int lo, int hi) {
         return std::uniform_int_distribution<int>(lo, hi)(random);
     };
-    for (int round = 0; round < 2000; ++round) {
-        Bytes bytes(static_cast<std::size_t>(draw(0, 12)), 0);
+    std::vector<RandomCase> cases(static_cast<std::size_t>(count));
+    for (RandomCase& c : cases) {
+        c.bytes.assign(static_cast<std::size_t>(draw(0, 12)), 0);
         for (int i = draw(0, 30); i > 0; --i) {
-            bytes.push_back(static_cast<std::uint8_t>(draw(0, 3) == 0 ? 0 : draw(1, 255)));
+            c.bytes.push_back(static_cast<std::uint8_t>(draw(0, 3) == 0 ? 0 : draw(1, 255)));
         }
-        bytes.resize(bytes.size() + static_cast<std::size_t>(draw(0, 12)), 0);
-        Drop("r.bin", bytes);
-        host = RecordingHost{};
-        host.texts[Field::InputPath] = Utf8(input);
-        options.chunkUnit = draw(1, 9);
-        options.readAheadFrom = draw(0, 3) == 0 ? 0 : kst::kReadAheadFrom; // a quarter read ahead
-        const bool leading = draw(0, 1) == 1;
-        const bool padBox = draw(0, 1) == 1;
-        const bool measureOnly = draw(0, 4) == 0;
-        const int pad = draw(0, 5);
-        host.checks[Option::TrimLeading] = leading;
-        host.checks[Option::WritePad] = padBox;
-        host.checks[Option::MeasureOnly] = measureOnly;
-        host.texts[Field::PadText] = std::to_string(pad);
-        std::filesystem::remove(Output());
-
-        const Trim want = ReferenceTrim(bytes);
-        const std::int64_t fzero = leading ? want.fzero : 0;
-        const kst::JobResult result = Run();
-        ASSERT_EQ(result.tailRun, want.mzero) << round;
-        ASSERT_EQ(result.frontRun, fzero) << round;
-        const bool trims = fzero >= 1 || want.mzero >= 1;
-        ASSERT_EQ(std::filesystem::exists(Output()), trims && !measureOnly) << round;
-        if (trims && !measureOnly) {
-            ASSERT_EQ(ReadAll(Output()),
-                      TrimmedCopy(bytes, fzero, want.mzero, leading && padBox ? pad : 0))
-                << round;
-        }
+        c.bytes.resize(c.bytes.size() + static_cast<std::size_t>(draw(0, 12)), 0);
+        c.chunkUnit = draw(1, 9);
+        c.readAhead = draw(0, 3) == 0; // a quarter read ahead
+        c.leading = draw(0, 1) == 1;
+        c.padBox = draw(0, 1) == 1;
+        c.measureOnly = draw(0, 4) == 0;
+        c.pad = draw(0, 5);
     }
+    return cases;
+}
+
+// "" when the job over c in folder matches the plain reference trim.
+std::string RandomCaseFault(const RandomCase& c, const TempDir& folder) {
+    const std::filesystem::path input = folder.Write("r.bin", c.bytes);
+    const std::filesystem::path output = folder.Path() / "r(KST).bin";
+    std::filesystem::remove(output);
+    RecordingHost host;
+    host.texts[Field::InputPath] = Utf8(input);
+    host.checks[Option::TrimLeading] = c.leading;
+    host.checks[Option::WritePad] = c.padBox;
+    host.checks[Option::MeasureOnly] = c.measureOnly;
+    host.texts[Field::PadText] = std::to_string(c.pad);
+    kst::JobOptions options{0, c.chunkUnit};
+    options.readAheadFrom = c.readAhead ? 0 : kst::kReadAheadFrom;
+
+    const Trim want = ReferenceTrim(c.bytes);
+    const std::int64_t fzero = c.leading ? want.fzero : 0;
+    const kst::JobResult result = kst::RunTrimJob(host, options);
+    const bool trims = fzero >= 1 || want.mzero >= 1;
+    if (result.tailRun != want.mzero || result.frontRun != fzero) {
+        return "runs";
+    }
+    if (std::filesystem::exists(output) != (trims && !c.measureOnly)) {
+        return "output left or missing";
+    }
+    if (trims && !c.measureOnly &&
+        ReadAll(output) !=
+            TrimmedCopy(c.bytes, fzero, want.mzero, c.leading && c.padBox ? c.pad : 0)) {
+        return "output bytes";
+    }
+    return "";
+}
+
+// Random files, chunk sizes and options against the plain reference trim;
+// shared among threads (a folder each), so the waits of opening, closing and
+// flushing overlap.
+TEST_F(JobTest, RandomFilesMatchReferenceTrim) {
+    const std::vector<RandomCase> cases = RandomCases(2000);
+    constexpr int kThreads = 8;
+    std::vector<std::string> faults(cases.size());
+    std::vector<std::thread> workers;
+    for (int t = 0; t < kThreads; ++t) {
+        workers.emplace_back([&, t] {
+            const TempDir folder;
+            for (std::size_t i = static_cast<std::size_t>(t); i < cases.size(); i += kThreads) {
+                faults[i] = RandomCaseFault(cases[i], folder);
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    const auto first = std::find_if(faults.begin(), faults.end(),
+                                    [](const std::string& fault) { return !fault.empty(); });
+    EXPECT_TRUE(first == faults.end())
+        << "case " << (first - faults.begin()) << ": " << (first == faults.end() ? "" : *first);
 }
 
 } // namespace
