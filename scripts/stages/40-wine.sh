@@ -10,37 +10,16 @@ if [ -z "${KESTRUNE_WINE_KEEP_DISPLAY:-}" ]; then
 fi
 cd "$(dirname "$0")/../.."
 
-build="build-mingw"
-prefix=$PWD/$build/wine-prefix
-export WINEPREFIX=$prefix
-jobs=$(nproc)
-timings=()
-lap() { # lap NAME COMMAND...: runs it and notes how long it took
-    local name=$1 start=$SECONDS
-    shift
-    "$@"
-    timings+=("$name $((SECONDS - start)) s")
-}
-
-lap configure cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    -DKESTRUNE_BUILD_GUI=OFF -DKESTRUNE_BUILD_TESTS=ON -DKESTRUNE_WERROR="${KESTRUNE_WERROR:-OFF}"
+# shellcheck source=scripts/lib/wine-stage.sh
+. scripts/lib/wine-stage.sh
+wine_stage build-mingw
+lap configure configure_mingw
 
 # One Wine session for the whole stage, stopped however the stage ends.
-mkdir -p "$prefix"
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
-wine_setup() {
-    cmake/wine-run.sh "$prefix"
-    # The chooser's windows inside one Wine desktop: shown at once, without
-    # waiting on a window manager's answers.
-    cmake/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-    cmake/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default \
-        /d 1024x768 /f
-    # The desktop is made once per session: a new session takes the setting.
-    wineserver -k
-    wineserver -p
-}
-lap wine-prefix wine_setup >/dev/null
+# The chooser's windows inside one Wine desktop.
+lap wine-prefix wine_desktop >/dev/null
 
 lap build cmake --build "$build" -j"$jobs" --target kestrune_core_tests kestrune_win32_tests \
     kestrune_cli_tests kestrune_winfolder_tests
@@ -54,5 +33,4 @@ lap win32-tests ctest --test-dir "$build/tests/win32" --output-on-failure -j"$jo
 lap cli-tests ctest --test-dir "$build/tests/cli" --output-on-failure -j"$jobs" --timeout 120
 lap folder-chooser ctest --test-dir "$build/tests/winfolder" --output-on-failure --timeout 300
 
-echo "wine stage timings:"
-printf '  %s\n' "${timings[@]}"
+print_timings "wine stage"
