@@ -4,6 +4,7 @@
 # shellcheck shell=bash
 
 # wine_stage BUILD: sets build, prefix and jobs for the stage.
+# shellcheck disable=SC2034 # build, jobs and timings are the stage's
 wine_stage() {
     build=$1
     prefix=$PWD/$build/wine-prefix

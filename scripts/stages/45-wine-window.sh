@@ -22,7 +22,8 @@ for _ in $(seq 100); do
     [ -s "$display_file" ] && break
     sleep 0.1
 done
-export DISPLAY=:$(head -n1 "$display_file")
+DISPLAY=:$(head -n1 "$display_file")
+export DISPLAY
 # Wine's first program starts the session's desktop: it must see the display.
 export KESTRUNE_WINE_KEEP_DISPLAY=1
 
