@@ -84,6 +84,22 @@ expect_value NoRepair REG_DWORD 0x1
 reported=$(wine_run "$install_dir\\kestrune-cli.exe" --version)
 [ "$reported" = "kestrune-cli $version" ] || fail "installed CLI says: $reported"
 echo "release: installed in $install_dir with shortcut and uninstall entry; CLI says $reported"
+
+# The installed window starts and shows itself.
+wine_run "$install_dir\\kestrune.exe" &
+window_run=$!
+shown=""
+for _ in $(seq 100); do
+    if xwininfo -root -tree 2>/dev/null | grep -q '"Kestrune"'; then
+        shown=yes
+        break
+    fi
+    sleep 0.2
+done
+wineserver -k
+wait "$window_run" 2>/dev/null || true
+[ -n "$shown" ] || fail "the installed kestrune.exe showed no window"
+echo "release: the installed kestrune.exe showed its window"
 mapfile -t values <<<"$entry"
 printf 'release:   %s\n' "${values[@]}"
 
