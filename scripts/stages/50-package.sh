@@ -29,7 +29,7 @@ dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "no Qt dependency de
 
 # The .rc is only built on Windows; the cross tools check that it compiles.
 if command -v x86_64-w64-mingw32-windres >/dev/null; then
-    x86_64-w64-mingw32-windres -I build-pkg/packaging -I packaging/windows \
+    x86_64-w64-mingw32-windres -I build-pkg/trim/generated -I packaging/windows \
         packaging/windows/kestrune.rc -O coff -o build-pkg/kestrune-rc.o
     echo "package: kestrune.rc compiles"
 fi
