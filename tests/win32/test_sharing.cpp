@@ -3,9 +3,12 @@
 // while the job holds them, and the job cannot take a file someone holds.
 #include "copywriter.h"
 #include "jobfixture.h"
+#include "tempname.h"
 #include "winfiles.h"
 
 #include <windows.h>
+
+#include <optional>
 
 namespace {
 
@@ -180,5 +183,43 @@ TEST(FullDevice, WriteFailsAndTheDeviceStays) {
     EXPECT_EQ(host.events.back(), "buttons:idle");
     EXPECT_TRUE(ForeignHandle(state.outputPath, GENERIC_WRITE, kShareAll).IsOpen());
 }
+
+// Temporary files of the same output: one whose process has ended is a dead
+// job's and is removed; one of a running process (this one), and one that
+// process holds, are left alone; the copy takes a name of its own.
+struct TempRow {
+    const char* name;
+    bool ownProcess;
+    bool held;
+    bool removed;
+};
+
+class LeftTemp : public JobTest, public testing::WithParamInterface<TempRow> {};
+
+TEST_P(LeftTemp, RemovedOnlyWhenItsJobIsGone) {
+    const TempRow& row = GetParam();
+    const Bytes bytes = Filled(25, {0, 5});
+    Drop("in.bin", bytes);
+    // Process ids are multiples of 4: 2 is never one.
+    const std::uint64_t pid = row.ownProcess ? ::GetCurrentProcessId() : 2;
+    const auto temp = dir.Path() / kst::TempName(Output().filename(), pid, 7);
+    dir.Write(temp.filename().string(), Bytes(9, 1));
+    std::optional<ForeignHandle> holder;
+    if (row.held) {
+        holder.emplace(temp, GENERIC_WRITE, 0);
+        ASSERT_TRUE(holder->IsOpen());
+    }
+    EXPECT_EQ(Run().ending, kst::JobEnding::Finished);
+    EXPECT_EQ(ReadAll(Output()), Bytes(bytes.begin(), bytes.begin() + 6));
+    holder.reset();
+    EXPECT_EQ(std::filesystem::exists(temp), !row.removed);
+    EXPECT_EQ(TempFilesIn(dir.Path()).size(), row.removed ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LeftTemp,
+                         testing::Values(TempRow{"OfAnEndedProcess", false, false, true},
+                                         TempRow{"OfARunningProcess", true, false, false},
+                                         TempRow{"HeldOpen", true, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
