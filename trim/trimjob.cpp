@@ -10,6 +10,7 @@
 #include "outputpath.h"
 #include "scan.h"
 
+#include <algorithm>
 #include <string>
 
 namespace kst {
@@ -77,6 +78,14 @@ void Measure(JobState& state, JobHost& host) {
     }
 }
 
+void SettleTail(JobState& state, const JobOptions& options) {
+    if (options.tailToRemove && state.mzero >= 0 && state.fzero >= 0) {
+        const std::int64_t wanted =
+            options.tailToRemove(MeasuredRuns{state.insize, state.fzero, state.mzero});
+        state.mzero = std::clamp<std::int64_t>(wanted, 0, state.mzero);
+    }
+}
+
 JobResult ResultOf(const JobState& state, JobEnding ending) {
     return JobResult{ending,      state.insize,  state.fzero,
                      state.mzero, state.outsize, state.outputPath};
@@ -107,6 +116,7 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     state.grid = MakeChunkGrid(state.insize, state.bufsize);
 
     Measure(state, host);
+    SettleTail(state, options);
     if (state.fzero < 1 && state.mzero < 1) {
         host.AppendLog(msg::kNothingToTrim);
         return ResultOf(state, JobEnding::NothingToTrim);

@@ -6,8 +6,16 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 namespace kst {
+
+// The runs as measured, handed to JobOptions::tailToRemove.
+struct MeasuredRuns {
+    std::int64_t inputSize = 0;
+    std::int64_t frontRun = 0; // 0 when the start is not trimmed
+    std::int64_t tailRun = 0;
+};
 
 struct JobOptions {
     // The byte whose runs are trimmed; the window always uses 0.
@@ -19,6 +27,10 @@ struct JobOptions {
     // during the scans; smaller ones are read in turn, sparing the thread's
     // start. Tests use 0 to read every input ahead.
     std::int64_t readAheadFrom = kReadAheadFrom;
+    // Opt-in, empty for the window: once a tail run (possibly empty) is
+    // measured, returns how much of it to remove. Held to 0..tailRun, so a
+    // copy never reaches beyond the input.
+    std::function<std::int64_t(const MeasuredRuns&)> tailToRemove;
 };
 
 enum class JobEnding {
