@@ -17,7 +17,7 @@ std::string CliHost::ReadField(Field control) {
     case Field::InputPath:
         return file_;
     case Field::OutputFolder:
-        return options_.outDir.value_or("");
+        return outDir_.value_or("");
     case Field::PadText:
         return options_.pad.value_or("0");
     case Field::ChunkText:

@@ -6,6 +6,7 @@
 #include "progressbar.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace kst::cli {
@@ -22,13 +23,16 @@ public:
     CliHost(const CliOptions& options, std::ostream& log, ProgressBar& bar)
         : options_(options), log_(log), bar_(bar) {}
 
-    void SetFile(std::string path) { file_ = std::move(path); }
+    void SetFile(std::string path, std::optional<std::string> outDir) {
+        file_ = std::move(path);
+        outDir_ = std::move(outDir);
+    }
     void WriteLine(std::string_view line);
 
     std::string ReadField(Field control) override;
     bool IsOn(Option control) override;
     OutputPlace OutputChoice() override {
-        return options_.outDir ? OutputPlace::InFolder : OutputPlace::BesideInput;
+        return outDir_ ? OutputPlace::InFolder : OutputPlace::BesideInput;
     }
 
     bool AbortRequested() override;
@@ -47,6 +51,7 @@ private:
     std::ostream& log_;
     ProgressBar& bar_;
     std::string file_;
+    std::optional<std::string> outDir_; // the file's own: walks mirror their tree
     bool copying_ = false;
 };
 

@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: MIT
+#include "batch.h"
 #include "clihost.h"
 #include "joberror.h"
 #include "messages.h"
 #include "options.h"
+#include "outputpath.h"
 #include "report.h"
 #include "stoprequest.h"
+#include "summary.h"
 #include "trimjob.h"
+#include "walk.h"
 
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <vector>
 
@@ -21,15 +26,28 @@ namespace {
 
 using namespace kst::cli;
 
-FileReport TrimOne(CliHost& host, const CliOptions& options, const std::string& file) {
+FileReport Skipped(CliHost& host, FileReport report, const std::string& copy) {
+    host.WriteLine(report.path + ": skipped, " + copy + " exists");
+    report.status = FileStatus::Skipped;
+    return report;
+}
+
+FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input) {
     FileReport report;
-    report.path = file;
-    host.SetFile(file);
+    report.path = input.path;
+    host.SetFile(input.path, input.outDir);
+    const bool writes = !options.measureOnly;
+    if (const std::string copy = CopyName(input);
+        writes && options.skipExisting && std::filesystem::exists(kst::PathFromUtf8(copy))) {
+        return Skipped(host, report, copy);
+    }
+    const CopyFolder folder(input, writes);
     try {
-        const kst::JobResult result =
-            kst::RunTrimJob(host, kst::JobOptions{options.fill, options.chunkUnit});
+        FileGuards guards(host, options, input);
+        const kst::JobResult result = kst::RunTrimJob(host, guards.ForJob());
         report.status = StatusOf(result.ending);
         report.result = result;
+        report.warnings = guards.Warnings(result);
         if (result.ending == kst::JobEnding::NoOutputFolder) {
             report.error = kst::msg::kSpecifyFolder;
             report.errorKind = "no_output_folder";
@@ -62,16 +80,22 @@ int TrimAll(const CliOptions& options) {
     ProgressBar bar(std::cerr, options.progress && StderrIsTerminal());
     CliHost host(options, std::cerr, bar);
     bool anyFailed = false;
-    for (const std::string& file : options.files) {
+    Summary summary;
+    for (const Input& input : ExpandInputs(options.files, options.recursive, options.outDir)) {
         if (StopSignal() != 0) {
             break;
         }
-        const FileReport report = TrimOne(host, options, file);
+        const FileReport report = TrimOne(host, options, input);
         bar.Erase();
         anyFailed = anyFailed || report.status == FileStatus::Failed;
+        summary.Add(report, PadBytes(options));
         if (options.json) {
             std::cout << ReportJson(report) << '\n' << std::flush;
         }
+    }
+    host.WriteLine(summary.Line());
+    if (options.json) {
+        std::cout << summary.JsonLine() << '\n' << std::flush;
     }
     return ExitStatus(anyFailed);
 }

@@ -33,24 +33,37 @@ CLI::Validator IntegerText(std::int32_t low, std::int32_t high) {
         "");
 }
 
-// "0x00" or "0xFF" in either case, turned into the byte's decimal value.
+// "0x00" or "0xFF" in either case, turned into the byte's decimal value, or
+// "auto", turned into kFillAuto.
+constexpr int kFillAuto = -1;
 CLI::Validator FillByte() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
             std::string lower = text;
             std::transform(lower.begin(), lower.end(), lower.begin(),
                            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            if (lower != "0x00" && lower != "0xff") {
-                return "'" + text + "' is not 0x00 or 0xFF";
+            if (lower != "0x00" && lower != "0xff" && lower != "auto") {
+                return "'" + text + "' is not 0x00, 0xFF or auto";
             }
-            text = lower == "0x00" ? "0" : "255";
+            text = std::to_string(lower == "auto" ? kFillAuto : lower == "0x00" ? 0 : 255);
             return {};
         },
         "");
 }
 
-void AddOptions(CLI::App& app, CliOptions& o, int& fill) {
+CLI::Validator AlignmentText() {
+    return CLI::Validator(
+        [](const std::string& text) -> std::string {
+            return ParseAlignment(text) ? std::string() : "'" + text + "' is not pow2 or a size";
+        },
+        "");
+}
+
+void AddOptions(CLI::App& app, CliOptions& o, int& fill, std::string& align) {
     app.add_option("FILE", o.files, "Files to trim, one after another")->required();
+    app.footer("A run of one fill byte right after " + std::to_string(kOtherRunWarnFrom) +
+               " or more bytes of the other is warned about. Stderr ends with a summary line. "
+               "Exit status: 0 all fine, 1 a file failed, 2 bad usage.");
     app.add_option("-o,--out-dir", o.outDir,
                    "Write each copy into DIR (an existing folder) instead of beside its input")
         ->type_name("DIR")
@@ -66,10 +79,24 @@ void AddOptions(CLI::App& app, CliOptions& o, int& fill) {
         ->check(IntegerText(0, std::numeric_limits<std::int32_t>::max()))
         ->needs(leading);
     app.add_flag("-m,--measure-only", o.measureOnly, "Measure and report; write nothing");
-    app.add_option("-f,--fill", fill, "The byte whose runs are trimmed (default 0x00)")
-        ->type_name("0x00|0xFF")
-        ->check(FillByte());
-    app.add_flag("--json", o.json, "Print one JSON object per file on stdout");
+    app.add_option("-f,--fill", fill,
+                   "The byte whose runs are trimmed (default 0x00); auto: the file's last byte "
+                   "if 0x00 or 0xFF, else nothing is trimmed at the end (0x00 at the start)")
+        ->type_name("0x00|0xFF|auto")
+        ->transform(FillByte());
+    app.add_option("--align", align,
+                   "Remove less of the end run so the copy's size (pad included) is a multiple "
+                   "of N (suffix K, M, G: powers of 1024), or with pow2 a power of two")
+        ->type_name("N|pow2")
+        ->check(AlignmentText());
+    app.add_flag("-r,--recursive", o.recursive,
+                 "Trim the files in a FILE that is a folder and in its subfolders (not links to "
+                 "folders), leaving out (KST) copies, .kstrec records and .kestrune-*.part files; "
+                 "with --out-dir the copies mirror the folder's tree");
+    app.add_flag("--skip-existing", o.skipExisting,
+                 "Leave a file whose copy already exists alone and report it skipped");
+    app.add_flag("--json", o.json,
+                 "Print one JSON object per file on stdout, then {\"summary\": ...}");
     app.add_flag("--progress", o.progress, "Show a progress bar when stderr is a terminal");
     // Tests need many chunks from small files; not part of the documented use.
     app.add_option("--chunk-unit", o.chunkUnit, "Bytes per --chunk unit")
@@ -84,16 +111,21 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
                              std::ostream& err) {
     CliOptions options;
     int fill = 0;
+    std::string align;
     CLI::App app{"Trims the run of 0x00 (or 0xFF) bytes at the end of each FILE, and on request "
                  "at its start, into a copy named name(KST).ext.",
                  "kestrune-cli"};
-    AddOptions(app, options, fill);
+    AddOptions(app, options, fill, align);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return CommandLine{std::nullopt, app.exit(e, out, err) == 0 ? kExitOk : kExitUsage};
     }
-    options.fill = static_cast<std::uint8_t>(fill);
+    options.fillAuto = fill == kFillAuto;
+    options.fill = options.fillAuto ? 0 : static_cast<std::uint8_t>(fill);
+    if (!align.empty()) {
+        options.align = ParseAlignment(align);
+    }
     return CommandLine{std::move(options), kExitOk};
 }
 

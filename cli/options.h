@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "guards.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -23,6 +25,10 @@ struct CliOptions {
     std::optional<std::string> pad;
     bool measureOnly = false;
     std::uint8_t fill = 0;
+    bool fillAuto = false; // fill picked per file from its last byte
+    std::optional<Alignment> align;
+    bool recursive = false;
+    bool skipExisting = false;
     bool json = false;
     bool progress = false;
     std::int64_t chunkUnit = 1000000;

@@ -20,6 +20,8 @@ const char* StatusText(FileStatus status) {
         return "aborted";
     case FileStatus::Failed:
         return "failed";
+    case FileStatus::Skipped:
+        return "skipped";
     }
     return "failed";
 }
@@ -80,8 +82,14 @@ std::string ReportJson(const FileReport& report) {
         json["error"] = report.error;
         json["error_kind"] = report.errorKind;
     }
-    // Paths need not be UTF-8; invalid bytes become U+FFFD so the line stays JSON.
-    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+    if (!report.warnings.empty()) {
+        json["warnings"] = report.warnings;
+    }
+    return JsonLine(json);
+}
+
+std::string JsonLine(const nlohmann::ordered_json& json) {
+    return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 } // namespace kst::cli

@@ -3,8 +3,11 @@
 
 #include "trimjob.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kst::cli {
 
@@ -14,6 +17,7 @@ enum class FileStatus {
     Measured,      // --measure-only; nothing written
     Aborted,       // stopped by a signal; a copy already begun is kept
     Failed,        // the job's failure message in error; no copy left
+    Skipped,       // --skip-existing found its copy; nothing read or written
 };
 
 struct FileReport {
@@ -22,12 +26,17 @@ struct FileReport {
     std::optional<JobResult> result; // absent when the job did not return
     std::string error;
     std::string errorKind; // ErrorKindName, or no_output_folder
+    std::vector<std::string> warnings;
 };
 
 // One JSON object on one line: path, size, front, tail, out_size, output,
-// status, and error and error_kind for a failure. Figures the job did not reach are null;
-// output names the file this run left on disk, or is null.
+// status, and error and error_kind for a failure, warnings when there are any. Figures the job did
+// not reach are null; output names the file this run left on disk, or is null.
 std::string ReportJson(const FileReport& report);
+
+// json on one line. Paths need not be UTF-8; invalid bytes become U+FFFD so
+// the line stays JSON.
+std::string JsonLine(const nlohmann::ordered_json& json);
 
 FileStatus StatusOf(JobEnding ending);
 

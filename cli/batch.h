@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "clihost.h"
+#include "guards.h"
+#include "options.h"
+#include "trimjob.h"
+#include "walk.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kst::cli {
+
+// The zero bytes each copy starts with.
+std::int64_t PadBytes(const CliOptions& options);
+
+// The name the job gives the input's copy.
+std::string CopyName(const Input& input);
+
+// The folder a walked file's copy goes into under --out-dir, made for the
+// job when missing and removed again, with the parents made for it, when the
+// job left it empty.
+class CopyFolder {
+public:
+    CopyFolder(const Input& input, bool writes);
+    ~CopyFolder();
+    CopyFolder(const CopyFolder&) = delete;
+    CopyFolder& operator=(const CopyFolder&) = delete;
+
+private:
+    std::vector<std::filesystem::path> made_; // innermost first
+};
+
+// What the command line adds to one file's job: the fill --fill auto picks,
+// --align's hold on the tail run, and the warnings about the runs found.
+// Notes and warnings go to the log as they come.
+class FileGuards {
+public:
+    FileGuards(CliHost& host, const CliOptions& options, const Input& input);
+    FileGuards(const FileGuards&) = delete;
+    FileGuards& operator=(const FileGuards&) = delete;
+
+    // The job's options; they refer to this object.
+    JobOptions ForJob();
+    // Every warning so far, and the one about the runs the job measured.
+    std::vector<std::string> Warnings(const JobResult& result);
+
+private:
+    std::int64_t TailToRemove(const MeasuredRuns& runs);
+    void Warn(std::string text);
+
+    CliHost& host_;
+    const CliOptions& options_;
+    std::filesystem::path input_;
+    std::uint8_t fill_ = 0;
+    std::int64_t measuredTail_ = -1;
+    std::vector<std::string> warnings_;
+};
+
+} // namespace kst::cli
