@@ -24,8 +24,8 @@ std::string CopyName(const Input& input) {
     return input.outDir ? OutputInFolder(*input.outDir, input.path) : OutputBesideInput(input.path);
 }
 
-CopyFolder::CopyFolder(const Input& input, bool writes) {
-    if (!writes || !input.outDir) {
+CopyFolder::CopyFolder(const Input& input) {
+    if (!input.outDir) {
         return;
     }
     std::error_code error;

@@ -21,11 +21,11 @@ std::int64_t PadBytes(const CliOptions& options);
 std::string CopyName(const Input& input);
 
 // The folder a walked file's copy goes into under --out-dir, made for the
-// job when missing and removed again, with the parents made for it, when the
-// job left it empty.
+// job when missing (the job wants it even to measure) and removed again, with
+// the parents made for it, when the job left it empty.
 class CopyFolder {
 public:
-    CopyFolder(const Input& input, bool writes);
+    explicit CopyFolder(const Input& input);
     ~CopyFolder();
     CopyFolder(const CopyFolder&) = delete;
     CopyFolder& operator=(const CopyFolder&) = delete;

@@ -36,12 +36,12 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input)
     FileReport report;
     report.path = input.path;
     host.SetFile(input.path, input.outDir);
-    const bool writes = !options.measureOnly;
     if (const std::string copy = CopyName(input);
-        writes && options.skipExisting && std::filesystem::exists(kst::PathFromUtf8(copy))) {
+        !options.measureOnly && options.skipExisting &&
+        std::filesystem::exists(kst::PathFromUtf8(copy))) {
         return Skipped(host, report, copy);
     }
-    const CopyFolder folder(input, writes);
+    const CopyFolder folder(input);
     try {
         FileGuards guards(host, options, input);
         const kst::JobResult result = kst::RunTrimJob(host, guards.ForJob());

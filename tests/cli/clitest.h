@@ -27,7 +27,8 @@ protected:
     bool Exists(const std::string& name) const { return std::filesystem::exists(At(name)); }
 };
 
-inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
+// Every line of --json output, the closing summary included.
+inline std::vector<nlohmann::json> AllJsonLines(const std::string& out) {
     std::vector<nlohmann::json> lines;
     std::size_t start = 0;
     for (std::size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -35,6 +36,36 @@ inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
     }
     EXPECT_EQ(start, out.size()) << "stdout ends without a newline";
     return lines;
+}
+
+// The closing {"summary": ...} object's contents, or null when it is missing.
+inline nlohmann::json JsonSummary(const std::string& out) {
+    const std::vector<nlohmann::json> lines = AllJsonLines(out);
+    return lines.empty() || !lines.back().contains("summary") ? nlohmann::json()
+                                                              : lines.back()["summary"];
+}
+
+// The per-file lines of --json output; the summary must close them.
+inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
+    std::vector<nlohmann::json> lines = AllJsonLines(out);
+    EXPECT_FALSE(JsonSummary(out).is_null()) << "no closing summary in " << out;
+    if (!lines.empty() && lines.back().contains("summary")) {
+        lines.pop_back();
+    }
+    return lines;
+}
+
+// The separator the CLI joins folders and names with.
+#ifdef _WIN32
+inline constexpr char kSeparator[] = "\\";
+#else
+inline constexpr char kSeparator[] = "/";
+#endif
+
+// path with its "/" as the CLI writes them.
+inline std::string Native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', kSeparator[0]);
+    return path;
 }
 
 inline bool HasLine(const CliRun& run, const std::string& line) {

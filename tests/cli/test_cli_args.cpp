@@ -38,8 +38,13 @@ INSTANTIATE_TEST_SUITE_P(
         UsageRow{"PadNegative", {"-l", "--pad=-1", "a.bin"}, "'-1' is not an integer from 0"},
         UsageRow{"PadNotNumber", {"-l", "--pad", "ten", "a.bin"}, "'ten' is not an integer"},
         UsageRow{"PadWithoutLeading", {"--pad", "4", "a.bin"}, "--pad requires --leading"},
-        UsageRow{"FillOtherByte", {"--fill", "0x01", "a.bin"}, "'0x01' is not 0x00 or 0xFF"},
-        UsageRow{"FillDecimal", {"--fill", "255", "a.bin"}, "'255' is not 0x00 or 0xFF"},
+        UsageRow{"FillOtherByte", {"--fill", "0x01", "a.bin"}, "'0x01' is not 0x00, 0xFF or auto"},
+        UsageRow{"FillDecimal", {"--fill", "255", "a.bin"}, "'255' is not 0x00, 0xFF or auto"},
+        UsageRow{"AlignZero", {"--align", "0", "a.bin"}, "'0' is not pow2 or a size"},
+        UsageRow{"AlignNegative", {"--align=-512", "a.bin"}, "'-512' is not pow2"},
+        UsageRow{"AlignUnknownSuffix", {"--align", "4T", "a.bin"}, "'4T' is not pow2"},
+        UsageRow{"AlignSuffixAlone", {"--align", "K", "a.bin"}, "'K' is not pow2"},
+        UsageRow{"AlignOtherWord", {"--align", "pow3", "a.bin"}, "'pow3' is not pow2"},
         UsageRow{"OutDirMissing", {"--out-dir", "nowhere", "a.bin"}, "nowhere"},
         UsageRow{"OutDirIsFile", {"--out-dir", "a.txt", "a.bin"}, "a.txt"},
         UsageRow{"UnknownOption", {"--frobnicate", "a.bin"}, "--frobnicate"}),
@@ -48,8 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CliTest, HelpListsEveryOption) {
     const CliRun run = Run({"--help"});
     EXPECT_EQ(run.status, 0);
-    for (const char* option : {"--out-dir", "--chunk", "--leading", "--pad", "--measure-only",
-                               "--fill", "--json", "--progress", "--version"}) {
+    for (const char* option :
+         {"--out-dir", "--chunk", "--leading", "--pad", "--measure-only", "--fill", "--json",
+          "--progress", "--version", "--align", "--recursive", "--skip-existing"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(run.out.find("--chunk-unit"), std::string::npos);
