@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds the Debian package, validates its desktop entry and AppStream file,
-# checks its contents and the Windows resource script, then installs it with
-# apt-get, starts the installed program from its menu entry and removes the
-# package again (unless it was installed before this stage).
+# checks its contents, the manual page and the Windows resource script, then
+# installs it with apt-get, starts the installed program from its menu entry,
+# reads the installed manual page, completes kestrune-cli's options in bash and
+# removes the package again (unless it was installed before this stage).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -19,10 +20,21 @@ deb=$(ls build-pkg/kestrune_*.deb)
 desktop-file-validate "packaging/$id.desktop"
 appstreamcli validate --no-net "packaging/$id.metainfo.xml"
 
+# groff's warnings (font, escape, line length) on stderr; the page is clean.
+page=packaging/kestrune-cli.1
+warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "$page: $warnings"
+# Every option kestrune-cli's help lists is in the page.
+rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
+for option in $(build-pkg/cli/kestrune-cli --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+    grep -q -- "$option" <<<"$rendered" || fail "$page does not describe $option"
+done
+
 listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
-for path in usr/bin/kestrune "usr/share/applications/$id.desktop" \
+for path in usr/bin/kestrune usr/bin/kestrune-cli "usr/share/applications/$id.desktop" \
     "usr/share/metainfo/$id.metainfo.xml" usr/share/icons/hicolor/scalable/apps/kestrune.svg \
-    usr/share/icons/hicolor/32x32/apps/kestrune.png usr/share/doc/kestrune/copyright; do
+    usr/share/icons/hicolor/32x32/apps/kestrune.png usr/share/doc/kestrune/copyright \
+    usr/share/man/man1/kestrune-cli.1.gz usr/share/bash-completion/completions/kestrune-cli; do
     grep -qx "\./$path" <<<"$listing" || fail "$path missing from $deb"
 done
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "no Qt dependency declared"
@@ -53,4 +65,29 @@ read -ra command <<<"$(sed -n 's/^Exec=//p' "/usr/share/applications/$id.desktop
 status=0
 QT_QPA_PLATFORM=offscreen timeout 3 "${command[@]}" || status=$?
 [ "$status" -eq 124 ] || fail "installed program exited with $status within 3 s"
-echo "package: $(basename "$deb") builds, validates, installs and starts"
+
+# The installed page is found by name and renders without warnings.
+shown=$(MANWIDTH=80 man kestrune-cli) || fail "man kestrune-cli failed"
+grep -q 'kestrune-cli restore' <<<"$shown" || fail "man kestrune-cli shows no page: $shown"
+warnings=$(MANWIDTH=80 man --warnings kestrune-cli 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "man kestrune-cli: $warnings"
+
+# The completion loads in bash and offers the options and the fill values.
+# shellcheck disable=SC2016 # expanded by the inner bash
+completed=$(bash -c '
+    [ -r /usr/share/bash-completion/bash_completion ] && . /usr/share/bash-completion/bash_completion
+    . /usr/share/bash-completion/completions/kestrune-cli
+    complete -p kestrune-cli >/dev/null || exit 1
+    complete_line() {
+        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+        _kestrune_cli
+        echo "${COMPREPLY[*]}"
+    }
+    complete_line kestrune-cli --
+    complete_line kestrune-cli --fill ""
+') || fail "the bash completion does not load"
+for word in --recursive --skip-existing --align --hash --record 0x00 0xFF auto; do
+    grep -qw -- "$word" <<<"$completed" || fail "bash completion misses $word: $completed"
+done
+echo "package: $(basename "$deb") builds, validates, installs and starts; its manual page" \
+    "and bash completion work"
