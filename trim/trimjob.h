@@ -30,7 +30,7 @@ struct JobOptions {
     // Opt-in, empty for the window: once a tail run (possibly empty) is
     // measured, returns how much of it to remove. Held to 0..tailRun, so a
     // copy never reaches beyond the input.
-    std::function<std::int64_t(const MeasuredRuns&)> tailToRemove;
+    std::function<std::int64_t(const MeasuredRuns&)> tailToRemove = {};
 };
 
 enum class JobEnding {
