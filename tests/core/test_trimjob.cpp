@@ -203,4 +203,43 @@ TEST_F(JobTest, InputShrinkingDuringScanFailsCleanly) {
 }
 #endif
 
+// The tail hook's answer is held to the measured run: the copy never reaches
+// past the input nor cuts into the kept bytes.
+struct TailHookRow {
+    const char* name;
+    std::int64_t answer;
+    std::int64_t removed;
+};
+void PrintTo(const TailHookRow& row, std::ostream* os) {
+    *os << row.name;
+}
+class TailHook : public JobTest, public testing::WithParamInterface<TailHookRow> {};
+
+TEST_P(TailHook, RemovesWhatTheHookAsksWithinTheRun) {
+    const Bytes bytes = Filled(40, {3, 9});
+    Drop("hook.bin", bytes);
+    kst::MeasuredRuns seen;
+    options.tailToRemove = [&](const kst::MeasuredRuns& runs) {
+        seen = runs;
+        return GetParam().answer;
+    };
+    const kst::JobResult result = Run();
+    EXPECT_EQ((std::vector<std::int64_t>{seen.inputSize, seen.frontRun, seen.tailRun}),
+              (std::vector<std::int64_t>{40, 0, 30}));
+    EXPECT_EQ(result.tailRun, GetParam().removed);
+    if (GetParam().removed > 0) {
+        EXPECT_EQ(result.outputSize, 40 - GetParam().removed);
+        EXPECT_EQ(ReadAll(Output()), TrimmedCopy(bytes, 0, GetParam().removed));
+    } else {
+        EXPECT_EQ(result.ending, kst::JobEnding::NothingToTrim);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hook, TailHook,
+                         testing::Values(TailHookRow{"Shortened", 7, 7},
+                                         TailHookRow{"Unchanged", 30, 30},
+                                         TailHookRow{"BeyondTheRun", 31, 30},
+                                         TailHookRow{"Negative", -1, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
