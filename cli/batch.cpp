@@ -86,12 +86,11 @@ void FileGuards::Warn(std::string text) {
     warnings_.push_back(std::move(text));
 }
 
-std::vector<std::string> FileGuards::Warnings(const JobResult& result) {
+void FileGuards::CheckRuns(const JobResult& result) {
     if (std::string warning = FillRunWarning(input_, fill_, result.inputSize, measuredTail_);
         !warning.empty()) {
         Warn(std::move(warning));
     }
-    return warnings_;
 }
 
 } // namespace kst::cli

@@ -45,8 +45,9 @@ public:
 
     // The job's options; they refer to this object.
     JobOptions ForJob();
-    // Every warning so far, and the one about the runs the job measured.
-    std::vector<std::string> Warnings(const JobResult& result);
+    // Adds the warning about the runs the job measured, if any.
+    void CheckRuns(const JobResult& result);
+    const std::vector<std::string>& Warnings() const { return warnings_; }
 
 private:
     std::int64_t TailToRemove(const MeasuredRuns& runs);

@@ -42,12 +42,12 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input)
         return Skipped(host, report, copy);
     }
     const CopyFolder folder(input);
+    FileGuards guards(host, options, input);
     try {
-        FileGuards guards(host, options, input);
         const kst::JobResult result = kst::RunTrimJob(host, guards.ForJob());
         report.status = StatusOf(result.ending);
         report.result = result;
-        report.warnings = guards.Warnings(result);
+        guards.CheckRuns(result);
         if (result.ending == kst::JobEnding::NoOutputFolder) {
             report.error = kst::msg::kSpecifyFolder;
             report.errorKind = "no_output_folder";
@@ -66,6 +66,7 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input)
         report.status = FileStatus::Failed;
         report.errorKind = "internal";
     }
+    report.warnings = guards.Warnings();
     return report;
 }
 
