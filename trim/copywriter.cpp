@@ -64,10 +64,36 @@ void WritePad(OutputFile& out, const JobState& state, std::int64_t padcount) {
     }
 }
 
+bool Observed(const JobState& state) {
+    return state.inputSink != nullptr || state.outputSink != nullptr;
+}
+
+void FeedRun(ByteSink* sink, std::uint8_t byte, std::int64_t count) {
+    if (sink != nullptr && count > 0) {
+        sink->Run(byte, count);
+    }
+}
+
+// Observed bytes are copied through the chunk buffer, where the sinks see
+// them; the kernel's copy would keep them out of sight.
+void CopyObserved(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t length) {
+    const std::uint8_t* const data = ReadChunk(state, pos, length);
+    WriteAll(out, state, data, length);
+    for (ByteSink* sink : {state.inputSink, state.outputSink}) {
+        if (sink != nullptr) {
+            sink->Bytes(data, length);
+        }
+    }
+}
+
 // The kernel copies what it can; the rest goes through the chunk buffer,
 // whose read and write report any failure as they always did. The buffer is
 // only had once the kernel leaves something to it.
 void CopyChunk(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t length) {
+    if (Observed(state)) {
+        CopyObserved(out, state, pos, length);
+        return;
+    }
     const std::int64_t done = out.CopyFrom(state.instream, pos, length);
     if (done < length) {
         WriteAll(out, state, ReadChunk(state, pos + done, length - done), length - done);
@@ -106,6 +132,8 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     // Removed again on every way out but the two endings below.
     OutputFile outstream;
     CreateOutput(outstream, state);
+    FeedRun(state.inputSink, state.fill, state.fzero);
+    FeedRun(state.outputSink, 0, padcount);
     if (padcount >= 0) {
         WritePad(outstream, state, padcount);
         host.AppendLog(msg::kPadLine + std::to_string(padcount));
@@ -131,6 +159,7 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
         host.Yield();
     }
     CopyChunk(outstream, state, state.fzero + (chunks - 1) * state.bufsize, rest);
+    FeedRun(state.inputSink, state.fill, state.mzero);
     return end(msg::kFinished, JobEnding::Finished);
 }
 

@@ -90,6 +90,11 @@ public:
     // refuses or fails: the caller moves the rest through its own buffer,
     // whose read and write then report any real failure.
     std::int64_t CopyFrom(const InputFile& input, std::int64_t pos, std::int64_t length);
+    // Appends count zero bytes by moving the end of the file, leaving a hole
+    // where the file system keeps holes (on Windows the file is marked sparse
+    // first; where that is refused the range is still zeros, only stored).
+    // False on failure.
+    bool AppendZeros(std::int64_t count);
     // Flushes the data to the disk, renames the file onto the destination
     // and makes the folder entry durable. False when the data could not be
     // stored or named; the file is then removed on Discard.
@@ -105,7 +110,9 @@ private:
     std::filesystem::path tempPath_; // removed by Discard while set
     std::filesystem::path destination_;
     bool kernelCopy_ = true;
-#ifndef _WIN32
+#ifdef _WIN32
+    bool sparseTried_ = false;
+#else
     int folder_ = -1;        // the destination's folder, for the renames
     int pipe_[2] = {-1, -1}; // CopyFrom's, made at its first use
 #endif

@@ -361,6 +361,15 @@ std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) 
     return done;
 }
 
+bool OutputFile::AppendZeros(std::int64_t count) {
+    const off_t end = ::lseek(handle_, 0, SEEK_CUR);
+    if (end < 0 || count < 0) {
+        return false;
+    }
+    const off_t newEnd = end + static_cast<off_t>(count);
+    return ::ftruncate(handle_, newEnd) == 0 && ::lseek(handle_, newEnd, SEEK_SET) == newEnd;
+}
+
 namespace {
 
 // The most one round through the kernel copy's pipe moves: a pipe of the

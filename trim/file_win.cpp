@@ -310,6 +310,7 @@ void OutputFile::Discard() {
         tempPath_.clear();
     }
     kernelCopy_ = true;
+    sparseTried_ = false;
 }
 
 std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) {
@@ -324,6 +325,18 @@ std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) 
         done += put;
     }
     return done;
+}
+
+bool OutputFile::AppendZeros(std::int64_t count) {
+    if (!sparseTried_) {
+        sparseTried_ = true;
+        DWORD returned = 0;
+        ::DeviceIoControl(handle_, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    }
+    LARGE_INTEGER move{};
+    move.QuadPart = count;
+    return count >= 0 && ::SetFilePointerEx(handle_, move, nullptr, FILE_CURRENT) &&
+           ::SetEndOfFile(handle_);
 }
 
 // No ranged copy inside the system here: the caller's buffer does it all.

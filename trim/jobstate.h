@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "bytesink.h"
 #include "chunkgrid.h"
 #include "file.h"
 
@@ -46,6 +47,8 @@ struct JobState {
     std::int64_t outsize = 0;
     std::uint8_t fill = 0;
     std::int64_t readAheadFrom = kReadAheadFrom; // input size from which scans read ahead
+    ByteSink* inputSink = nullptr;               // JobOptions'
+    ByteSink* outputSink = nullptr;
 };
 
 // Sets chunkbuf to length bytes and fills it from the input at pos. A short

@@ -97,6 +97,8 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     JobState state;
     state.fill = options.fill;
     state.readAheadFrom = options.readAheadFrom;
+    state.inputSink = options.inputSink;
+    state.outputSink = options.outputSink;
 
     host.ClearLog();
     OpenInput(state, host);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "bytesink.h"
 #include "jobhost.h"
 #include "jobstate.h"
 
@@ -31,6 +32,12 @@ struct JobOptions {
     // measured, returns how much of it to remove. Held to 0..tailRun, so a
     // copy never reaches beyond the input.
     std::function<std::int64_t(const MeasuredRuns&)> tailToRemove = {};
+    // When either is set, a copy sends its input (removed runs included) and
+    // its output (pad included) here, in order, and moves the kept bytes
+    // through its own buffer, one chunk at a time, instead of the kernel's
+    // copy. Fed in full only for a Finished copy.
+    ByteSink* inputSink = nullptr;
+    ByteSink* outputSink = nullptr;
 };
 
 enum class JobEnding {
