@@ -5,7 +5,9 @@
 #include "messages.h"
 #include "options.h"
 #include "outputpath.h"
+#include "proof.h"
 #include "report.h"
+#include "restore.h"
 #include "stoprequest.h"
 #include "summary.h"
 #include "trimjob.h"
@@ -44,10 +46,14 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input)
     const CopyFolder folder(input);
     FileGuards guards(host, options, input);
     try {
-        const kst::JobResult result = kst::RunTrimJob(host, guards.ForJob());
+        TrimProof proof(options);
+        kst::JobOptions job = guards.ForJob();
+        proof.Attach(job);
+        const kst::JobResult result = kst::RunTrimJob(host, job);
         report.status = StatusOf(result.ending);
         report.result = result;
         guards.CheckRuns(result);
+        proof.Complete(input.path, result, report, host);
         if (result.ending == kst::JobEnding::NoOutputFolder) {
             report.error = kst::msg::kSpecifyFolder;
             report.errorKind = "no_output_folder";
@@ -103,6 +109,13 @@ int TrimAll(const CliOptions& options) {
 
 int Run(int argc, const char* const* argv) {
     const CommandLine commandLine = ParseCommandLine(argc, argv, std::cout, std::cerr);
+    if (!InitHashing()) {
+        std::cerr << "kestrune-cli: the hashing library is older than the one it was built with\n";
+        return kExitFailed;
+    }
+    if (commandLine.restore) {
+        return RestoreAll(*commandLine.restore, std::cout, std::cerr);
+    }
     if (!commandLine.options) {
         return commandLine.exitStatus;
     }

@@ -59,8 +59,49 @@ CLI::Validator AlignmentText() {
         "");
 }
 
+// A --hash list of known names.
+CLI::Validator HashList() {
+    return CLI::Validator(
+        [](const std::string& text) -> std::string {
+            if (!ParseHashList(text)) {
+                return "'" + text + "' is not a list of crc32, md5, sha1, sha256";
+            }
+            return {};
+        },
+        "");
+}
+
+CLI::App* AddRestore(CLI::App& app, RestoreOptions& r) {
+    CLI::App* restore = app.add_subcommand(
+        "restore", "Rebuild each trimmed file's original from its record and prove it by the "
+                   "record's digests; nothing is left under the original's name unless all match");
+    restore->add_option("RECORD", r.records, "Records (NAME.kstrec) beside their trimmed files")
+        ->required();
+    restore
+        ->add_option("-o,--out-dir", r.outDir,
+                     "Write the originals into DIR instead of beside their records")
+        ->type_name("DIR")
+        ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+    restore->add_flag("--force", r.force, "Replace a file already at the original's name");
+    restore->add_flag("--json", r.json, "Print one JSON object per record on stdout");
+    return restore;
+}
+
+void AddProofOptions(CLI::App& app, CliOptions& o, std::string& hashText) {
+    app.add_option("--hash", hashText,
+                   "Digests of the input and the output, any of crc32,md5,sha1,sha256, taken "
+                   "while copying (kept bytes read through the program, not the kernel's copy); "
+                   "with --measure-only or nothing to trim, the kept bytes are read once more "
+                   "for them after measuring, the removed runs counted, not read")
+        ->type_name("LIST")
+        ->check(HashList());
+    app.add_flag("--record", o.record,
+                 "After each complete copy, write beside it NAME.kstrec: what was removed and "
+                 "the digests (sha256 without --hash), for restore");
+}
+
 void AddOptions(CLI::App& app, CliOptions& o, int& fill, std::string& align) {
-    app.add_option("FILE", o.files, "Files to trim, one after another")->required();
+    app.add_option("FILE", o.files, "Files to trim, one after another");
     app.footer("A run of one fill byte right after " + std::to_string(kOtherRunWarnFrom) +
                " or more bytes of the other is warned about. Stderr ends with a summary line. "
                "Exit status: 0 all fine, 1 a file failed, 2 bad usage.");
@@ -115,18 +156,31 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     CLI::App app{"Trims the run of 0x00 (or 0xFF) bytes at the end of each FILE, and on request "
                  "at its start, into a copy named name(KST).ext.",
                  "kestrune-cli"};
+    std::string hashText;
     AddOptions(app, options, fill, align);
+    AddProofOptions(app, options, hashText);
+    RestoreOptions restore;
+    const CLI::App* const restoreCommand = AddRestore(app, restore);
     try {
         app.parse(argc, argv);
+        if (restoreCommand->parsed()) {
+            return CommandLine{std::nullopt, kExitOk, std::move(restore)};
+        }
+        if (options.files.empty()) {
+            throw CLI::RequiredError("FILE");
+        }
     } catch (const CLI::ParseError& e) {
-        return CommandLine{std::nullopt, app.exit(e, out, err) == 0 ? kExitOk : kExitUsage};
+        return CommandLine{std::nullopt, app.exit(e, out, err) == 0 ? kExitOk : kExitUsage, {}};
     }
     options.fillAuto = fill == kFillAuto;
     options.fill = options.fillAuto ? 0 : static_cast<std::uint8_t>(fill);
     if (!align.empty()) {
         options.align = ParseAlignment(align);
     }
-    return CommandLine{std::move(options), kExitOk};
+    if (!hashText.empty()) {
+        options.hashes = *ParseHashList(hashText);
+    }
+    return CommandLine{std::move(options), kExitOk, {}};
 }
 
 } // namespace kst::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "guards.h"
+#include "hashing.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -32,6 +33,16 @@ struct CliOptions {
     bool json = false;
     bool progress = false;
     std::int64_t chunkUnit = 1000000;
+    std::vector<HashKind> hashes; // --hash
+    bool record = false;
+};
+
+// The restore subcommand's.
+struct RestoreOptions {
+    std::vector<std::string> records;
+    std::optional<std::string> outDir;
+    bool force = false;
+    bool json = false;
 };
 
 // Options to run with, or the exit status once help, the version or a usage
@@ -39,6 +50,7 @@ struct CliOptions {
 struct CommandLine {
     std::optional<CliOptions> options;
     int exitStatus = kExitOk;
+    std::optional<RestoreOptions> restore; // the restore subcommand instead
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "report.h"
 
+#include "record.h"
+
 #include <nlohmann/json.hpp>
 
 namespace kst::cli {
@@ -78,6 +80,15 @@ std::string ReportJson(const FileReport& report) {
         json["output"] = nullptr;
     }
     json["status"] = StatusText(report.status);
+    if (!report.inputHashes.empty()) {
+        json["hashes"]["input"] = DigestsJson(report.inputHashes);
+        if (!report.outputHashes.empty()) {
+            json["hashes"]["output"] = DigestsJson(report.outputHashes);
+        }
+    }
+    if (!report.record.empty()) {
+        json["record"] = report.record;
+    }
     if (report.status == FileStatus::Failed) {
         json["error"] = report.error;
         json["error_kind"] = report.errorKind;

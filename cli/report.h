@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "hashing.h"
 #include "trimjob.h"
 
 #include <nlohmann/json_fwd.hpp>
@@ -25,7 +26,10 @@ struct FileReport {
     FileStatus status = FileStatus::Failed;
     std::optional<JobResult> result; // absent when the job did not return
     std::string error;
-    std::string errorKind; // ErrorKindName, or no_output_folder
+    std::string errorKind;   // ErrorKindName, or no_output_folder
+    HexDigests inputHashes;  // --hash or --record, once complete
+    HexDigests outputHashes; // of the copy, or of the one measure-only would write
+    std::string record;      // the record written, if any
     std::vector<std::string> warnings;
 };
 
