@@ -25,8 +25,9 @@ version=$(sed -n 's/^#define KESTRUNE_VERSION_STRING "\(.*\)"$/\1/p' \
 name=kestrune-$version-win64
 
 # Windows' own DLLs are all the programs may import: the C and C++ runtimes
-# and the threads library are linked in.
-system_dlls='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|oleacc|comctl32|comdlg32|advapi32|uxtheme|msvcrt|shlwapi|version|dwmapi)\.dll$'
+# and the threads library are linked in, and so are libgcrypt and libgpg-error
+# (which call the registry and the socket DLL).
+system_dlls='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|oleacc|comctl32|comdlg32|advapi32|uxtheme|msvcrt|shlwapi|version|dwmapi|ws2_32)\.dll$'
 stage=$out/$name
 rm -rf "$stage"
 mkdir -p "$stage"

@@ -47,7 +47,7 @@ unzip -q "$zip" -d "$unpacked"
 for program in kestrune.exe kestrune-cli.exe; do
     dlls=$(x86_64-w64-mingw32-objdump -p "$unpacked/$name/$program" | sed -n 's/^\s*DLL Name: //p')
     echo "release: $program imports $(tr '\n' ' ' <<<"$dlls")"
-    if grep -viE '^(kernel32|user32|gdi32|shell32|ole32|comctl32|msvcrt)\.dll$' <<<"$dlls"; then
+    if grep -viE '^(kernel32|user32|gdi32|shell32|ole32|comctl32|msvcrt|advapi32|ws2_32)\.dll$' <<<"$dlls"; then
         fail "$program imports a DLL that Windows does not have"
     fi
 done
