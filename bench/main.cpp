@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Measures the scans, the zero test and the copy writer against plain
 // baselines on files it makes in a temp folder; see the README.
-//   kestrune-bench [folder [scan|zero|copy|sparse|memory ...]]
+//   kestrune-bench [folder [scan|zero|copy|sparse|hash|memory ...]]
 #include "copywriter.h"
+#include "hashrows.h"
 #include "jobstate.h"
+#include "measure.h"
 #include "outputpath.h"
 #include "quiethost.h"
 #include "report.h"
@@ -32,12 +34,13 @@ using bench::ScratchFile;
 using bench::Speed;
 namespace fs = std::filesystem;
 
-constexpr int kRounds = 7;
+using bench::Expect;
+using bench::kRounds;
+using bench::Measure;
+using bench::Median;
+using bench::TimedRun;
 constexpr std::int64_t kUnit = 1000000; // one unit of ComboBox1
 constexpr std::int64_t kNeededSpace = 5 * kGiB;
-
-// A timed run: returns the seconds of its measured part only.
-using TimedRun = std::function<double()>;
 
 // Thread: this thread's CPU time, user and system - the machine's speed at
 // the work, not how much of the shared cores other processes left to it.
@@ -55,38 +58,6 @@ template <class F> double Seconds(F&& work, Clock clock = Clock::Thread) {
     const double start = Now(clock);
     work();
     return Now(clock) - start;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Runs the baseline (runs[0]) and then its cases, kRounds times. Each case's
-// ratio is the median of its ratios to the baseline run just before it, so a
-// burst of load from elsewhere falls on both sides of a ratio or is outvoted.
-std::vector<bench::Measured> Measure(std::int64_t bytes, const std::vector<TimedRun>& runs) {
-    std::vector<std::vector<double>> seconds(runs.size());
-    for (int round = 0; round < kRounds; ++round) {
-        for (std::size_t i = 0; i < runs.size(); ++i) {
-            seconds[i].push_back(runs[i]());
-        }
-    }
-    std::vector<bench::Measured> measured;
-    for (const auto& times : seconds) {
-        std::vector<double> ratios;
-        for (int round = 0; round < kRounds; ++round) {
-            ratios.push_back(seconds[0][round] / times[round]);
-        }
-        measured.push_back({Speed{bytes, Median(times)}, Median(ratios)});
-    }
-    return measured;
-}
-
-void Expect(bool ok, const char* what) {
-    if (!ok) {
-        throw std::runtime_error(std::string("wrong result: ") + what);
-    }
 }
 
 std::string ChunkLabel(std::int64_t bufsize) {
@@ -414,6 +385,7 @@ const Case kCases[] = {
     {"zero", [](Report& report, const fs::path&) { ZeroTestCases(report); }},
     {"copy", CopyCases},
     {"sparse", SparseCase},
+    {"hash", bench::HashRows},
     // Last: it writes two copies of 4 GiB.
     {"memory", MemoryCase},
 };
