@@ -69,7 +69,7 @@ void TrimProof::Attach(JobOptions& job) {
 }
 
 void TrimProof::ReadKeptBytes(const std::string& inputText, const JobResult& result,
-                              bool withOutput) {
+                              bool withOutput, CliHost& host) {
     const auto [front, tail] = Runs(result);
     InputFile in;
     if (!in.Open(PathFromUtf8(inputText))) {
@@ -98,6 +98,7 @@ void TrimProof::ReadKeptBytes(const std::string& inputText, const JobResult& res
             output->Bytes(piece.data(), n);
         }
         pos += n;
+        host.Yield();
     }
     input_->Run(options_.fill, tail);
     if (!in.Unchanged()) {
@@ -114,10 +115,10 @@ void TrimProof::Complete(const std::string& inputText, const JobResult& result, 
     case JobEnding::Finished:
         break;
     case JobEnding::MeasureOnly:
-        ReadKeptBytes(inputText, result, true);
+        ReadKeptBytes(inputText, result, true, host);
         break;
     case JobEnding::NothingToTrim:
-        ReadKeptBytes(inputText, result, false);
+        ReadKeptBytes(inputText, result, false, host);
         break;
     case JobEnding::NoOutputFolder:
     case JobEnding::Aborted:

@@ -24,12 +24,14 @@ public:
     void Attach(JobOptions& job);
     // Completes the digests for the job's ending, prints them, fills the
     // report and writes the record after a finished copy. Throws JobError
-    // for an input that changed or failed during the extra read.
+    // for an input that changed or failed during the extra read, and
+    // StopDuringMeasure for a stop asked for during it.
     void Complete(const std::string& inputText, const JobResult& result, FileReport& report,
                   CliHost& host);
 
 private:
-    void ReadKeptBytes(const std::string& inputText, const JobResult& result, bool withOutput);
+    void ReadKeptBytes(const std::string& inputText, const JobResult& result, bool withOutput,
+                       CliHost& host);
     void Record(const std::string& inputText, const JobResult& result, FileReport& report) const;
 
     const CliOptions& options_;
