@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "proof.h"
 
+#include "batch.h"
 #include "clihost.h"
 #include "file.h"
-#include "intparse.h"
 #include "joberror.h"
 #include "kestrune_version.h"
 #include "messages.h"
@@ -58,12 +58,11 @@ TrimProof::TrimProof(const CliOptions& options) : options_(options) {
     }
     input_ = std::make_unique<Digests>(kinds);
     output_ = std::make_unique<Digests>(kinds);
-    if (options.leading && options.pad) {
-        pad_ = StrToInt(*options.pad);
-    }
+    pad_ = PadBytes(options);
 }
 
 void TrimProof::Attach(JobOptions& job) {
+    fill_ = job.fill;
     job.inputSink = input_.get();
     job.outputSink = output_.get();
 }
@@ -79,7 +78,7 @@ void TrimProof::ReadKeptBytes(const std::string& inputText, const JobResult& res
         ThrowChanged(inputText);
     }
     Digests* const output = withOutput ? output_.get() : nullptr;
-    input_->Run(options_.fill, front);
+    input_->Run(fill_, front);
     if (output != nullptr) {
         output->Run(0, pad_);
     }
@@ -100,7 +99,7 @@ void TrimProof::ReadKeptBytes(const std::string& inputText, const JobResult& res
         pos += n;
         host.Yield();
     }
-    input_->Run(options_.fill, tail);
+    input_->Run(fill_, tail);
     if (!in.Unchanged()) {
         ThrowChanged(inputText);
     }
@@ -141,7 +140,7 @@ void TrimProof::Record(const std::string& inputText, const JobResult& result,
     TrimRecord record;
     record.tool = "kestrune-cli " KESTRUNE_VERSION_STRING;
     record.input = {FileNameOf(PathFromUtf8(inputText)), result.inputSize, report.inputHashes};
-    record.fill = options_.fill;
+    record.fill = fill_;
     record.front = front;
     record.tail = tail;
     record.pad = pad_;

@@ -20,7 +20,8 @@ class TrimProof {
 public:
     explicit TrimProof(const CliOptions& options);
 
-    // Points the job's sinks at the digests, when any are asked for.
+    // Points the job's sinks at the digests, when any are asked for, and
+    // takes the fill byte the job trims.
     void Attach(JobOptions& job);
     // Completes the digests for the job's ending, prints them, fills the
     // report and writes the record after a finished copy. Throws JobError
@@ -36,6 +37,7 @@ private:
 
     const CliOptions& options_;
     std::int64_t pad_ = 0;
+    std::uint8_t fill_ = 0;
     std::unique_ptr<Digests> input_;
     std::unique_ptr<Digests> output_;
 };

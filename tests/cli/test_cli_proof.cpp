@@ -65,6 +65,7 @@ struct RoundTripRow {
     std::int64_t body;
     std::int64_t tail;
     std::uint8_t fill;
+    const char* fillArg; // --fill's
     std::int64_t pad;
     bool sparse; // the runs are holes (fill 0 only)
 };
@@ -137,17 +138,19 @@ TEST_P(CliRoundTripTest, RestoreGivesBackTheInputAndTheRecordHoldsItsDigests) {
                         {"output", "in.bin"},
                         {"status", "restored"},
                         {"hashes", record["input"]["hashes"]}};
-    EXPECT_EQ(JsonLines(restore.out), std::vector<json>{expected});
+    EXPECT_EQ(AllJsonLines(restore.out), std::vector<json>{expected});
     EXPECT_TRUE(TempFilesIn(dir.Path()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Proof, CliRoundTripTest,
-    testing::Values(RoundTripRow{"TailOnly", 0, 7000, 3000, 0x00, 0, false},
-                    RoundTripRow{"FrontAndTail", 2500, 4321, 1, 0x00, 0, false},
-                    RoundTripRow{"FrontAndPad", 1000, 5000, 0, 0x00, 17, false},
-                    RoundTripRow{"ErasedRuns", 3000, 2048, 4500, 0xFF, 8, false},
-                    RoundTripRow{"SparseBeyondOnePiece", 1500000, 300000, 1200000, 0x00, 0, true}),
+    testing::Values(RoundTripRow{"TailOnly", 0, 7000, 3000, 0x00, "0x00", 0, false},
+                    RoundTripRow{"FrontAndTail", 2500, 4321, 1, 0x00, "0x00", 0, false},
+                    RoundTripRow{"FrontAndPad", 1000, 5000, 0, 0x00, "0x00", 17, false},
+                    RoundTripRow{"ErasedRuns", 3000, 2048, 4500, 0xFF, "0xFF", 8, false},
+                    RoundTripRow{"ErasedRunsPickedByAuto", 10, 2048, 700, 0xFF, "auto", 0, false},
+                    RoundTripRow{"SparseBeyondOnePiece", 1500000, 300000, 1200000, 0x00, "0x00", 0,
+                                 true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Trims in.bin with a record, removes it and applies a fault to what is left.
@@ -185,7 +188,7 @@ TEST_P(CliRefusalTest, RefusedWithNothingAtTheOriginalsName) {
     EXPECT_NE(run.err.find(GetParam().reason), std::string::npos) << run.err;
     EXPECT_FALSE(Exists("in.bin"));
     EXPECT_TRUE(TempFilesIn(dir.Path()).empty());
-    const auto lines = JsonLines(run.out);
+    const auto lines = AllJsonLines(run.out);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["status"], "failed");
     EXPECT_EQ(lines[0]["output"], nullptr);
