@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "clihost.h"
 
+#include "messages.h"
+#include "outputpath.h"
 #include "stoprequest.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace kst::cli {
@@ -44,7 +47,37 @@ bool CliHost::AbortRequested() {
     return StopSignal() != 0;
 }
 
-void CliHost::ShowFigure(Figure /*figure*/, std::string_view text) {
+void CliHost::AppendLog(std::string_view line) {
+    StartPhaseOf(line);
+    WriteLine(line);
+}
+
+// The job announces each phase with its log line; the gauge's percent times
+// the phase's size gives the bytes done.
+void CliHost::StartPhaseOf(std::string_view line) {
+    if (line == msg::kCreatingOutput) {
+        bar_.StartPhase(outSize_, Sweep::Rising);
+        return;
+    }
+    const bool leading = line == msg::kScanningLeading;
+    if (leading || line == msg::kScanningTrailing) {
+        std::error_code unknown;
+        const auto size = std::filesystem::file_size(PathFromUtf8(file_), unknown);
+        bar_.StartPhase(unknown ? 0 : static_cast<std::int64_t>(size),
+                        leading ? Sweep::Rising : Sweep::Falling);
+    }
+}
+
+void CliHost::ShowFigure(Figure figure, std::string_view text) {
+    if (figure == Figure::OutputSize) {
+        // The caption, then the size with its digits grouped.
+        outSize_ = 0;
+        for (const char c : text) {
+            if (c >= '0' && c <= '9') {
+                outSize_ = outSize_ * 10 + (c - '0');
+            }
+        }
+    }
     if (!text.empty()) {
         WriteLine(text);
     }

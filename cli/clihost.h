@@ -5,6 +5,7 @@
 #include "options.h"
 #include "progressbar.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -39,7 +40,7 @@ public:
     void ClearAbortRequest() override {}
 
     void ClearLog() override {}
-    void AppendLog(std::string_view line) override { WriteLine(line); }
+    void AppendLog(std::string_view line) override;
     void ShowFigure(Figure figure, std::string_view text) override;
     void SetGauge(int percent) override { bar_.Show(percent); }
     void ShowAbortButton(bool copying) override { copying_ = copying; }
@@ -47,12 +48,15 @@ public:
     void Yield() override;
 
 private:
+    void StartPhaseOf(std::string_view line);
+
     const CliOptions& options_;
     std::ostream& log_;
     ProgressBar& bar_;
     std::string file_;
     std::optional<std::string> outDir_; // the file's own: walks mirror their tree
     bool copying_ = false;
+    std::int64_t outSize_ = 0; // from the output size figure, for the copy's progress
 };
 
 } // namespace kst::cli
