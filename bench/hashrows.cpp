@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "hashrows.h"
-
 #include "measure.h"
+#include "process.h"
+#include "rowgroups.h"
 #include "scratch.h"
 
 #include <cerrno>
@@ -107,7 +107,7 @@ void HashRows(Report& report, const fs::path& folder) {
     input.WriteZeros(kData, kZeros); // stored zeros: read like the data
     input.Sync();
     const fs::path output = folder / "hash(KST).bin";
-    const std::vector<std::string> trim{KESTRUNE_CLI_PROGRAM, "--hash", "sha256",
+    const std::vector<std::string> trim{CliProgram().string(), "--hash", "sha256",
                                         input.Path().string()};
 
     // The first trim leaves the output for the baseline's first round.

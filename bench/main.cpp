@@ -1,354 +1,23 @@
 // SPDX-License-Identifier: MIT
-// Measures the scans, the zero test and the copy writer against plain
-// baselines on files it makes in a temp folder; see the README.
-//   kestrune-bench [folder [scan|zero|copy|sparse|hash|memory ...]]
-#include "copywriter.h"
-#include "hashrows.h"
-#include "jobstate.h"
+// Measures the job against plain baselines on files it makes in a folder:
+// in-process rows for tuning, and whole processes beside dd and cp; see the
+// README.
+//   kestrune-bench [folder [group ...]]
 #include "measure.h"
-#include "outputpath.h"
-#include "quiethost.h"
-#include "report.h"
-#include "scan.h"
+#include "rowgroups.h"
 #include "scratch.h"
-#include "trimjob.h"
-#include "zerotest.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <functional>
-#include <malloc.h>
-#include <memory>
-#include <stdexcept>
-#include <time.h>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
-using bench::kGiB;
-using bench::kMiB;
-using bench::Report;
-using bench::ScratchFile;
-using bench::Speed;
 namespace fs = std::filesystem;
 
-using bench::Expect;
-using bench::kRounds;
-using bench::Measure;
-using bench::Median;
-using bench::TimedRun;
-constexpr std::int64_t kUnit = 1000000; // one unit of ComboBox1
-constexpr std::int64_t kNeededSpace = 5 * kGiB;
-
-// Thread: this thread's CPU time, user and system - the machine's speed at
-// the work, not how much of the shared cores other processes left to it.
-// Wall: elapsed time, for work that runs on more than one thread (the
-// scans read ahead on a second one).
-enum class Clock { Thread, Wall };
-
-double Now(Clock clock) {
-    timespec t{};
-    ::clock_gettime(clock == Clock::Thread ? CLOCK_THREAD_CPUTIME_ID : CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-template <class F> double Seconds(F&& work, Clock clock = Clock::Thread) {
-    const double start = Now(clock);
-    work();
-    return Now(clock) - start;
-}
-
-std::string ChunkLabel(std::int64_t bufsize) {
-    return std::to_string(bufsize / kUnit) + " MB";
-}
-
-std::unique_ptr<kst::JobState> OpenJob(const fs::path& input, std::int64_t bufsize) {
-    auto state = std::make_unique<kst::JobState>();
-    state->inputText = input.string();
-    if (!state->instream.Open(input)) {
-        throw std::runtime_error("cannot open " + input.string());
-    }
-    state->insize = state->instream.Size();
-    state->bufsize = bufsize;
-    state->grid = kst::MakeChunkGrid(state->insize, bufsize);
-    return state;
-}
-
-enum class Side { Leading, Trailing };
-
-// The real scan with a host that does nothing; checks its answer.
-TimedRun ScanRun(const fs::path& input, std::int64_t bufsize, Side side, std::int64_t want) {
-    return [=] {
-        const auto state = OpenJob(input, bufsize);
-        bench::QuietHost host;
-        std::int64_t got = -2;
-        const double seconds = Seconds(
-            [&] {
-                if (side == Side::Leading) {
-                    kst::ScanLeadingZeros(*state, host);
-                    got = state->fzero;
-                } else {
-                    kst::ScanTrailingZeros(*state, host);
-                    got = state->mzero;
-                }
-            },
-            Clock::Wall);
-        Expect(got == want, side == Side::Leading ? "leading scan" : "trailing scan");
-        return seconds;
-    };
-}
-
-TimedRun ReadRun(const fs::path& input, std::int64_t bufsize) {
-    return [=] { return Seconds([&] { bench::ReadWhole(input, bufsize); }, Clock::Wall); };
-}
-
-// Four non-zero bytes at one end of a zero file, zeros at the other.
-void MarkEnd(const ScratchFile& file, bool head) {
-    for (std::int64_t i = 0; i < 4; ++i) {
-        file.PutByte(i, head ? 0x5A : 0);
-        file.PutByte(file.Size() - 1 - i, head ? 0 : 0x5A);
-    }
-}
-
-void ScanCases(Report& report, const fs::path& folder) {
-    const ScratchFile file(folder, "scan.bin", 2 * kGiB);
-    file.WriteZeros(0, file.Size());
-    file.Sync();
-    bench::ReadWhole(file.Path(), 10 * kUnit);
-    for (const std::int64_t bufsize : {1 * kUnit, 5 * kUnit, 10 * kUnit}) {
-        const TimedRun trailing = ScanRun(file.Path(), bufsize, Side::Trailing, file.Size() - 4);
-        const TimedRun leading = ScanRun(file.Path(), bufsize, Side::Leading, file.Size() - 4);
-        const auto measured = Measure(file.Size(), {ReadRun(file.Path(), bufsize),
-                                                    [&] {
-                                                        MarkEnd(file, true);
-                                                        return trailing();
-                                                    },
-                                                    [&] {
-                                                        MarkEnd(file, false);
-                                                        return leading();
-                                                    }});
-        const std::string chunk = ChunkLabel(bufsize);
-        report.Baseline("baseline read, 2 GiB", chunk, measured[0]);
-        report.Case("trailing scan, 2 GiB, 4 bytes non-zero", chunk, measured[1], 0.85);
-        report.Case("leading scan, 2 GiB, 4 bytes non-zero", chunk, measured[2], 0.85);
-    }
-}
-
-// Keeps the optimiser from assuming the buffer unchanged between calls.
-void Clobber(const void* p) {
-    asm volatile("" : : "r"(p) : "memory");
-}
-
-[[gnu::noinline]] std::int64_t PlainFirst(const std::uint8_t* data, std::int64_t length) {
-    for (std::int64_t i = 0; i < length; ++i) {
-        if (data[i] != 0) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-[[gnu::noinline]] std::int64_t PlainLast(const std::uint8_t* data, std::int64_t length) {
-    for (std::int64_t i = length - 1; i >= 0; --i) {
-        if (data[i] != 0) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-using Finder = std::int64_t (*)(const std::uint8_t*, std::int64_t);
-
-TimedRun FindRun(const std::vector<std::uint8_t>& buffer, int repeats, Finder find,
-                 std::int64_t want) {
-    return [&buffer, repeats, find, want] {
-        const auto length = static_cast<std::int64_t>(buffer.size());
-        bool right = true;
-        const double seconds = Seconds([&] {
-            for (int r = 0; r < repeats; ++r) {
-                Clobber(buffer.data());
-                right = find(buffer.data(), length) == want && right;
-            }
-        });
-        Expect(right, "zero test");
-        return seconds;
-    };
-}
-
-void ZeroTestCases(Report& report) {
-    constexpr int kRepeats = 512;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kMiB), 0);
-    const std::int64_t last = kMiB - 1;
-    const Finder first = [](const std::uint8_t* d, std::int64_t n) {
-        return kst::FindFirstOther(d, n, 0);
-    };
-    const Finder lastOther = [](const std::uint8_t* d, std::int64_t n) {
-        return kst::FindLastOther(d, n, 0);
-    };
-
-    buffer[static_cast<std::size_t>(last)] = 1;
-    auto measured = Measure(kMiB * kRepeats, {FindRun(buffer, kRepeats, PlainFirst, last),
-                                              FindRun(buffer, kRepeats, first, last)});
-    report.Baseline("byte loop, first non-zero, 1 MiB in cache", "-", measured[0]);
-    report.Case("zero test, first non-zero, 1 MiB in cache", "-", measured[1], 8);
-
-    buffer[static_cast<std::size_t>(last)] = 0;
-    buffer[0] = 1;
-    measured = Measure(kMiB * kRepeats, {FindRun(buffer, kRepeats, PlainLast, 0),
-                                         FindRun(buffer, kRepeats, lastOther, 0)});
-    report.Baseline("byte loop, last non-zero, 1 MiB in cache", "-", measured[0]);
-    report.Case("zero test, last non-zero, 1 MiB in cache", "-", measured[1], 8);
-}
-
-// Wall-clock seconds of a copy's rounds: the thread's CPU time leaves out
-// the wait for the disk, which the flush is mostly made of.
-struct WallTimes {
-    std::vector<double> whole;
-    std::vector<double> flush;
-};
-
-// The work's seconds of the benchmark thread's CPU time; its wall-clock
-// seconds go to wall.
-template <class F> double SecondsOnBothClocks(F&& work, std::vector<double>& wall) {
-    const double startWall = Now(Clock::Wall);
-    const double seconds = Seconds(work);
-    wall.push_back(Now(Clock::Wall) - startWall);
-    return seconds;
-}
-
-// The real copy writer over the whole input as kept bytes: written under a
-// temporary name, flushed, renamed onto the output's name.
-TimedRun WriterRun(const fs::path& input, const fs::path& output, std::int64_t bufsize,
-                   WallTimes& wall) {
-    return [=, &wall] {
-        fs::remove(output);
-        const auto state = OpenJob(input, bufsize);
-        state->outputPath = output;
-        state->outputText = output.string();
-        state->fzero = 0;
-        state->mzero = 0;
-        state->outsize = state->insize;
-        bench::QuietHost host;
-        kst::JobEnding ending{};
-        const double seconds =
-            SecondsOnBothClocks([&] { ending = kst::WriteTrimmedCopy(*state, host); }, wall.whole);
-        Expect(ending == kst::JobEnding::Finished && fs::file_size(output) == fs::file_size(input),
-               "copy writer");
-        fs::remove(output);
-        return seconds;
-    };
-}
-
-TimedRun PlainCopyRun(const fs::path& input, const fs::path& output, std::int64_t bufsize,
-                      WallTimes& wall) {
-    return [=, &wall] {
-        fs::remove(output);
-        const double seconds = SecondsOnBothClocks(
-            [&] { wall.flush.push_back(bench::CopyPlain(input, output, bufsize)); }, wall.whole);
-        fs::remove(output);
-        return seconds;
-    };
-}
-
-std::string SecondsText(double seconds) {
-    return std::to_string(seconds).substr(0, 5) + " s";
-}
-
-void CopyCases(Report& report, const fs::path& folder) {
-    const ScratchFile input(folder, "copy.bin", kGiB);
-    input.WriteRandom(0, input.Size());
-    input.Sync();
-    bench::ReadWhole(input.Path(), 10 * kUnit);
-    const fs::path output = folder / "copy-out.bin";
-    for (const std::int64_t bufsize : {1 * kUnit, 10 * kUnit}) {
-        WallTimes plain;
-        WallTimes writer;
-        const auto measured =
-            Measure(input.Size(), {PlainCopyRun(input.Path(), output, bufsize, plain),
-                                   WriterRun(input.Path(), output, bufsize, writer)});
-        const std::string chunk = ChunkLabel(bufsize);
-        report.Baseline("plain read/write copy + fdatasync, 1 GiB", chunk, measured[0]);
-        report.Case("durable copy writer, 1 GiB kept", chunk, measured[1], 1.0);
-        report.Seconds("plain copy's fdatasync alone, wall clock", chunk, Median(plain.flush));
-        report.Note("(wall clock, median: plain copy " + SecondsText(Median(plain.whole)) +
-                    " with its fdatasync; copy writer " + SecondsText(Median(writer.whole)) +
-                    " with its flush, rename and folder sync)");
-    }
-}
-
-void SparseCase(Report& report, const fs::path& folder) {
-    const ScratchFile file(folder, "sparse.bin", 8 * kGiB);
-    file.WriteRandom(0, kMiB);
-    file.Sync();
-    const std::int64_t bufsize = kUnit;
-    bench::ReadWhole(file.Path(), bufsize);
-    const auto measured =
-        Measure(file.Size(), {ReadRun(file.Path(), bufsize),
-                              ScanRun(file.Path(), bufsize, Side::Trailing, file.Size() - kMiB)});
-    report.Baseline("baseline read, 8 GiB sparse, 1 MiB data", ChunkLabel(bufsize), measured[0]);
-    report.Case("trailing scan, 8 GiB sparse, 1 MiB data", ChunkLabel(bufsize), measured[1], 20);
-}
-
-// Kilobytes of a "Vm..." line of /proc/self/status.
-std::int64_t StatusKiB(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == key + ":") {
-            std::int64_t kib = 0;
-            status >> kib;
-            return kib;
-        }
-    }
-    throw std::runtime_error("no " + key + " in /proc/self/status");
-}
-
-// Hands freed heap back to the system, resets the peak resident size to the
-// current one and returns it.
-std::int64_t ResetPeakKiB() {
-    ::malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return StatusKiB("VmRSS");
-}
-
-// Peak memory above idle over a whole job on the input at the given chunk
-// size: both scans, then the copy, its bytes moved by the kernel.
-void MemoryRow(Report& report, const ScratchFile& file, std::int32_t units, double limitMib) {
-    const fs::path output = kst::PathFromUtf8(kst::OutputBesideInput(file.Path().string()));
-    bench::QuietHost host;
-    host.texts[kst::Field::InputPath] = file.Path().string();
-    host.texts[kst::Field::ChunkText] = std::to_string(units);
-    host.checks[kst::Option::TrimLeading] = true;
-    const std::int64_t idle = ResetPeakKiB();
-    kst::JobResult result;
-    const double seconds = Seconds(
-        [&] {
-            result = kst::RunTrimJob(host, {0, kUnit});
-        },
-        Clock::Wall);
-    const std::int64_t peak = StatusKiB("VmHWM");
-    fs::remove(output);
-    Expect(result.ending == kst::JobEnding::Finished && result.frontRun == kMiB &&
-               result.tailRun == kMiB - 1,
-           "measure and copy");
-
-    report.Memory("peak memory above idle, 4 GiB measure+copy", ChunkLabel(units * kUnit),
-                  static_cast<double>(peak - idle) / 1024, limitMib);
-    report.Note("(the job took " + SecondsText(seconds) + "; idle " + std::to_string(idle / 1024) +
-                " MiB)");
-}
-
-void MemoryCase(Report& report, const fs::path& folder) {
-    const ScratchFile file(folder, "memory.bin", 4 * kGiB);
-    file.PutByte(kMiB, 0x5A);
-    file.PutByte(file.Size() - kMiB, 0x5A);
-    MemoryRow(report, file, 10, static_cast<double>(10 * kUnit) / kMiB + 16);
-    // The largest chunk accepted: its buffer is had but never touched, as
-    // the scans read into the read-ahead's pieces and the kernel copies.
-    MemoryRow(report, file, 2147, 64);
-}
+constexpr std::int64_t kNeededSpace = 5 * bench::kGiB;
 
 // The folder given, or a fresh one under the system temp folder removed at
 // the end.
@@ -378,16 +47,22 @@ private:
     bool owned_ = false;
 };
 
-using Case = std::pair<const char*, std::function<void(Report&, const fs::path&)>>;
+struct RowGroup {
+    const char* name;
+    void (*run)(bench::Report&, const fs::path&);
+};
 
-const Case kCases[] = {
-    {"scan", ScanCases},
-    {"zero", [](Report& report, const fs::path&) { ZeroTestCases(report); }},
-    {"copy", CopyCases},
-    {"sparse", SparseCase},
+const RowGroup kGroups[] = {
+    {"scan", bench::ScanRows},
+    {"zero", bench::ZeroTestRows},
+    {"copy", bench::CopyWriterRows},
+    {"sparse", bench::SparseRows},
+    {"measure", bench::MeasureRows},
+    {"holes", bench::HoleRows},
+    {"trim", bench::TrimCopyRows},
     {"hash", bench::HashRows},
     // Last: it writes two copies of 4 GiB.
-    {"memory", MemoryCase},
+    {"memory", bench::MemoryRows},
 };
 
 // Every case, or only those named after the folder.
@@ -411,19 +86,23 @@ int main(int argc, char** argv) {
         const std::int64_t space = bench::FreeBytes(folder.Path());
         if (space < kNeededSpace) {
             std::fprintf(stderr, "kestrune-bench: %s has %lld MiB free, %lld MiB needed\n",
-                         folder.Path().c_str(), static_cast<long long>(space / kMiB),
-                         static_cast<long long>(kNeededSpace / kMiB));
+                         folder.Path().c_str(), static_cast<long long>(space / bench::kMiB),
+                         static_cast<long long>(kNeededSpace / bench::kMiB));
             return 2;
         }
-        std::printf("kestrune-bench: files in %s\n"
-                    "GB/s: bytes per second, median of %d rounds; ratio: median of each round's\n"
-                    "ratio to its baseline. Zero test and copy rows: the benchmark thread's CPU\n"
-                    "time (user and system), each copy flushed to the disk; scan rows: elapsed\n"
-                    "time, as the scans read ahead on a second thread and the baseline reads\n"
-                    "on one\n",
-                    folder.Path().c_str(), kRounds);
-        Report report;
-        for (const auto& [name, run] : kCases) {
+        std::printf(
+            "kestrune-bench: files in %s\n"
+            "In-process rows (GB/s): bytes per second, median of %d rounds; ratio: median of\n"
+            "each round's ratio to its baseline. Zero test and copy rows: the benchmark\n"
+            "thread's CPU time (user and system), each copy flushed to the disk; scan rows:\n"
+            "elapsed time, as the scans read ahead on a second thread and the baseline reads\n"
+            "on one.\n"
+            "Whole-process rows (s): median wall-clock seconds of each side over interleaved\n"
+            "rounds; ratio: median of each round's baseline time over ours (above 1: ours is\n"
+            "faster). Window rows time the job from the press of Execute to its return.\n",
+            folder.Path().c_str(), bench::kRounds);
+        bench::Report report;
+        for (const auto& [name, run] : kGroups) {
             if (Wanted(name, argc, argv)) {
                 run(report, folder.Path());
             }

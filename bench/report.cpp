@@ -12,37 +12,59 @@ std::string Fixed(double value, int decimals, const char* suffix = "") {
     return text;
 }
 
-void Line(const std::string& name, const std::string& chunk, const std::string& value,
-          const std::string& ratio, const std::string& target, const std::string& met) {
-    std::printf("%-44s %6s %10s %9s %10s %4s\n", name.c_str(), chunk.c_str(), value.c_str(),
-                ratio.c_str(), target.c_str(), met.c_str());
+void Line(const std::string& name, const std::string& chunk, const std::string& ours,
+          const std::string& baseline, const std::string& ratio, const std::string& target,
+          const std::string& met) {
+    std::printf("%-50s %7s %10s %10s %8s %9s %4s\n", name.c_str(), chunk.c_str(), ours.c_str(),
+                baseline.c_str(), ratio.c_str(), target.c_str(), met.c_str());
     std::fflush(stdout);
+}
+
+std::string Target(double minRatio) {
+    return ">= " + Fixed(minRatio, minRatio < 10 ? 2 : 0, "x");
 }
 
 } // namespace
 
 Report::Report() {
-    Line("case", "chunk", "GB/s", "ratio", "target", "met");
+    Line("case", "chunk", "ours", "baseline", "ratio", "target", "met");
 }
 
 void Report::Baseline(const std::string& name, const std::string& chunk, const Measured& run) {
-    Line(name, chunk, Fixed(run.speed.GBps(), 2), "1.00x", "", "");
+    Line(name, chunk, "", Fixed(run.speed.GBps(), 2, " GB/s"), "1.00x", "", "");
 }
 
 void Report::Case(const std::string& name, const std::string& chunk, const Measured& run,
                   double minRatio) {
-    Row(name, chunk, Fixed(run.speed.GBps(), 2), Fixed(run.ratio, 2, "x"),
-        ">= " + Fixed(minRatio, minRatio < 10 ? 2 : 0, "x"), run.ratio >= minRatio);
+    Row(name, chunk, Fixed(run.speed.GBps(), 2, " GB/s"), "", Fixed(run.ratio, 2, "x"),
+        Target(minRatio), run.ratio >= minRatio);
+}
+
+void Report::Versus(const std::string& name, const std::string& chunk, const Measured& ours,
+                    const Measured& baseline, double minRatio) {
+    const std::string oursText = Fixed(ours.speed.seconds, 3, " s");
+    const std::string baselineText = Fixed(baseline.speed.seconds, 3, " s");
+    const std::string ratio = Fixed(ours.ratio, 2, "x");
+    if (minRatio <= 0) {
+        Line(name, chunk, oursText, baselineText, ratio, "", "");
+        return;
+    }
+    Row(name, chunk, oursText, baselineText, ratio, Target(minRatio), ours.ratio >= minRatio);
+}
+
+void Report::Skipped(const std::string& name, const std::string& chunk, const std::string& why) {
+    Line(name, chunk, "", "", "", "", "skipped");
+    Note("(" + why + ")");
 }
 
 void Report::Memory(const std::string& name, const std::string& chunk, double mib,
                     double limitMib) {
-    Row(name, chunk, Fixed(mib, 1, " MiB"), "", "<= " + Fixed(limitMib, 1, " MiB"),
+    Row(name, chunk, Fixed(mib, 1, " MiB"), "", "", "<= " + Fixed(limitMib, 1, " MiB"),
         mib <= limitMib);
 }
 
 void Report::Seconds(const std::string& name, const std::string& chunk, double seconds) {
-    Line(name, chunk, Fixed(seconds, 3, " s"), "", "", "");
+    Line(name, chunk, Fixed(seconds, 3, " s"), "", "", "", "");
 }
 
 void Report::Note(const std::string& text) {
@@ -50,12 +72,13 @@ void Report::Note(const std::string& text) {
     std::fflush(stdout);
 }
 
-void Report::Row(const std::string& name, const std::string& chunk, const std::string& value,
-                 const std::string& ratio, const std::string& target, bool met) {
+void Report::Row(const std::string& name, const std::string& chunk, const std::string& ours,
+                 const std::string& baseline, const std::string& ratio, const std::string& target,
+                 bool met) {
     if (!met) {
         ++missed_;
     }
-    Line(name, chunk, value, ratio, target, met ? "yes" : "NO");
+    Line(name, chunk, ours, baseline, ratio, target, met ? "OK" : "NO");
 }
 
 bool Report::Finish() const {

@@ -28,6 +28,13 @@ public:
     // The case's ratio to its baseline must reach minRatio.
     void Case(const std::string& name, const std::string& chunk, const Measured& run,
               double minRatio);
+    // A whole process of ours against one of the baseline (a generic tool or
+    // another front end): median seconds of each, and ours' ratio, which
+    // must reach minRatio; none is set when minRatio is 0.
+    void Versus(const std::string& name, const std::string& chunk, const Measured& ours,
+                const Measured& baseline, double minRatio);
+    // A row that could not be measured here, and why.
+    void Skipped(const std::string& name, const std::string& chunk, const std::string& why);
     void Memory(const std::string& name, const std::string& chunk, double mib, double limitMib);
     // A time shown for itself, with no target.
     void Seconds(const std::string& name, const std::string& chunk, double seconds);
@@ -36,8 +43,9 @@ public:
     bool Finish() const;
 
 private:
-    void Row(const std::string& name, const std::string& chunk, const std::string& value,
-             const std::string& ratio, const std::string& target, bool met);
+    void Row(const std::string& name, const std::string& chunk, const std::string& ours,
+             const std::string& baseline, const std::string& ratio, const std::string& target,
+             bool met);
 
     int missed_ = 0;
 };

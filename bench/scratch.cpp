@@ -111,6 +111,11 @@ void ScratchFile::Sync() const {
     }
 }
 
+void ScratchFile::Evict() const {
+    const Fd fd(path_, O_RDONLY | O_CLOEXEC);
+    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_DONTNEED);
+}
+
 void ReadWhole(const std::filesystem::path& path, std::int64_t chunk) {
     const Fd fd(path, O_RDONLY | O_CLOEXEC);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(chunk));

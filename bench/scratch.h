@@ -42,6 +42,9 @@ public:
     void PutByte(std::int64_t at, std::uint8_t value) const;
     // Writes the dirty pages back so no writeback runs during a measurement.
     void Sync() const;
+    // Drops the file's clean pages from the page cache, holes read as zeros
+    // included.
+    void Evict() const;
 
 private:
     void WriteBlocks(std::int64_t from, std::int64_t length, bool random) const;

@@ -1,0 +1,175 @@
+// SPDX-License-Identifier: MIT
+// Whole processes against what a user would compare them with: dd reading
+// the same file, beside kestrune-cli measuring it, warm and cold, dense and
+// sparse; the progress line on a terminal; the same job through the window.
+#include "measure.h"
+#include "process.h"
+#include "rowgroups.h"
+#include "scratch.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+using namespace bench;
+namespace fs = std::filesystem;
+
+constexpr std::int64_t kZeros = 3 * kGiB;
+constexpr std::int32_t kChunkUnits[] = {1, 5, 10, 100, 2147};
+constexpr int kProcessRounds = 5;
+constexpr double kMemoryLimitMib = 64;
+
+// Every file here holds 1 MiB of data, which is what each measurement keeps.
+const std::string kFoundJson = "\"out_size\":" + std::to_string(kMiB);
+const std::string kFoundPanel = "1,048,576";
+
+enum class End { Tail, Head };
+
+std::string RowName(End end, const char* state) {
+    return std::string("measure only, 3 GiB zeros at the ") + (end == End::Tail ? "tail" : "head") +
+           ", " + state;
+}
+
+ProcessJob DdJob(const fs::path& file) {
+    return ProcessJob({"dd", "if=" + file.string(), "of=/dev/null", "bs=1M"});
+}
+
+ProcessJob CliMeasureJob(const fs::path& file, std::int32_t units, End end,
+                         std::vector<std::int64_t>* peaksKiB = nullptr) {
+    ProcessJob job(
+        {CliProgram().string(), "--json", "--measure-only", "--chunk", std::to_string(units)});
+    if (end == End::Head) {
+        job.argv.emplace_back("--leading");
+    }
+    job.argv.push_back(file.string());
+    job.check = [](const ProcessRun& run) {
+        Expect(run.out.find(kFoundJson) != std::string::npos, "measurement: " + run.out);
+    };
+    job.peaksKiB = peaksKiB;
+    return job;
+}
+
+// Read from the disk: the page cache is dropped before each run.
+ProcessJob Cold(ProcessJob job) {
+    job.before = [] { DropPageCache(); };
+    return job;
+}
+
+// 1 MiB of data and 3 GiB of stored zeros; the data first when the zeros
+// are the tail.
+void FillDense(const ScratchFile& file, End end) {
+    const std::int64_t data = end == End::Tail ? 0 : kZeros;
+    file.WriteZeros(end == End::Tail ? kMiB : 0, kZeros);
+    file.WriteRandom(data, kMiB);
+    file.Sync();
+    ReadWhole(file.Path(), kMiB);
+}
+
+// dd first, then the in-process read loop, then each chunk size; peak memory
+// of each chunk size's runs.
+void WarmRows(Report& report, const ScratchFile& file, End end) {
+    std::vector<std::vector<std::int64_t>> peaks(std::size(kChunkUnits));
+    std::vector<TimedRun> runs = {
+        ProcessTimer(DdJob(file.Path())),
+        [&] { return Seconds([&] { ReadWhole(file.Path(), kMiB); }, Clock::Wall); }};
+    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
+        runs.push_back(ProcessTimer(CliMeasureJob(file.Path(), kChunkUnits[i], end, &peaks[i])));
+    }
+    const auto measured = Measure(file.Size(), runs, kProcessRounds);
+    report.Versus("1 MiB read loop in-process vs dd bs=1M, warm", "-", measured[1], measured[0], 0);
+    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
+        report.Versus(RowName(end, "warm, vs dd bs=1M"), ChunkLabel(kChunkUnits[i] * kUnit),
+                      measured[i + 2], measured[0], 1.1);
+    }
+    const std::int64_t idle = IdleCliKiB();
+    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
+        const std::int64_t peak = *std::max_element(peaks[i].begin(), peaks[i].end());
+        report.Memory("peak memory above idle, measure only", ChunkLabel(kChunkUnits[i] * kUnit),
+                      static_cast<double>(peak - idle) / 1024, kMemoryLimitMib);
+    }
+}
+
+// The trailing scan reads backwards, which the disk's read-ahead does not
+// foresee the way it does dd's forward reads.
+void ColdRows(Report& report, const ScratchFile& file) {
+    if (!DropPageCache()) {
+        report.Skipped(RowName(End::Tail, "cold, vs dd bs=1M"), "all",
+                       "the page cache cannot be dropped here: not root");
+        return;
+    }
+    std::vector<TimedRun> runs = {ProcessTimer(Cold(DdJob(file.Path())))};
+    for (const std::int32_t units : kChunkUnits) {
+        runs.push_back(ProcessTimer(Cold(CliMeasureJob(file.Path(), units, End::Tail))));
+    }
+    const auto measured = Measure(file.Size(), runs, kProcessRounds);
+    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
+        report.Versus(RowName(End::Tail, "cold, vs dd bs=1M"), ChunkLabel(kChunkUnits[i] * kUnit),
+                      measured[i + 1], measured[0], 1.0);
+    }
+    ReadWhole(file.Path(), kMiB);
+}
+
+// One chunk a MB: a gauge setting every MB, which the line must not follow.
+void ProgressRow(Report& report, const ScratchFile& file) {
+    ProcessJob plain = CliMeasureJob(file.Path(), 1, End::Tail);
+    plain.setup.terminal = true;
+    ProcessJob shown = plain;
+    shown.argv.insert(shown.argv.begin() + 1, "--progress");
+    shown.check = [check = plain.check](const ProcessRun& run) {
+        check(run);
+        Expect(run.out.find(" left") != std::string::npos, "progress line: " + run.out);
+    };
+    const auto measured =
+        Measure(file.Size(), {ProcessTimer(plain), ProcessTimer(shown)}, kProcessRounds);
+    report.Versus("--progress on a terminal vs without, measure only", "1 MB", measured[1],
+                  measured[0], 0.95);
+}
+
+// The window yields and repaints once a chunk: the most chunks, 1 MB each.
+void WindowRow(Report& report, const ScratchFile& file) {
+    const char* const name = "window vs kestrune-cli, measure only";
+    if (WindowProgram().empty()) {
+        report.Skipped(name, "1 MB", "the window was not built");
+        return;
+    }
+    const auto measured = Measure(file.Size(),
+                                  {ProcessTimer(CliMeasureJob(file.Path(), 1, End::Tail)),
+                                   WindowTimer(file.Path(), 1, true, kFoundPanel)},
+                                  kProcessRounds);
+    report.Versus(name, "1 MB", measured[1], measured[0], 0.91);
+}
+
+} // namespace
+
+void bench::MeasureRows(Report& report, const fs::path& folder) {
+    for (const End end : {End::Tail, End::Head}) {
+        const ScratchFile file(folder, "dense.bin", kZeros + kMiB);
+        FillDense(file, end);
+        WarmRows(report, file, end);
+        if (end == End::Tail) {
+            ProgressRow(report, file);
+            WindowRow(report, file);
+            ColdRows(report, file);
+        }
+    }
+}
+
+// Holes read as zeros without being stored: dd reads all 16 GiB of them,
+// the scan asks the file system where the data is. Each run starts with
+// none of the file in the page cache, as dd's reads leave the holes' zero
+// pages there.
+void bench::HoleRows(Report& report, const fs::path& folder) {
+    const ScratchFile file(folder, "holes.bin", 16 * kGiB);
+    file.WriteRandom(0, kMiB);
+    file.Sync();
+    std::vector<ProcessJob> jobs = {DdJob(file.Path()), CliMeasureJob(file.Path(), 1, End::Tail)};
+    std::vector<TimedRun> runs;
+    for (ProcessJob& job : jobs) {
+        job.before = [&file] { file.Evict(); };
+        runs.push_back(ProcessTimer(std::move(job)));
+    }
+    const auto measured = Measure(file.Size(), runs, 3);
+    report.Versus("measure only, 16 GiB sparse, 1 MiB data, vs dd bs=1M", "1 MB", measured[1],
+                  measured[0], 100);
+}
