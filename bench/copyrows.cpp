@@ -84,14 +84,15 @@ void bench::TrimCopyRows(Report& report, const fs::path& folder) {
     report.Versus("trim copy 1 GiB, warm, vs cp + sync", chunk, measured[1], measured[0], 1.0);
 
     if (WindowProgram().empty()) {
-        report.Skipped("window vs kestrune-cli, trim copy", chunk, "the window was not built");
+        report.Skipped("trim copy 1 GiB, window vs kestrune-cli", chunk,
+                       "the window was not built");
     } else {
         measured = Measure(
             input.Size(),
             {CliCopy(files, false, peaks),
              WindowTimer(input.Path(), kChunkUnits, false, "1,073,741,824", Before(files, false))},
             kProcessRounds);
-        report.Versus("window vs kestrune-cli, trim copy 1 GiB", chunk, measured[1], measured[0],
+        report.Versus("trim copy 1 GiB, window vs kestrune-cli", chunk, measured[1], measured[0],
                       0.91);
     }
 
@@ -106,6 +107,6 @@ void bench::TrimCopyRows(Report& report, const fs::path& folder) {
     Before(files, false)();
 
     const std::int64_t peak = *std::max_element(peaks.begin(), peaks.end());
-    report.Memory("peak memory above idle, trim copy, kernel copy", chunk,
+    report.Memory("trim copy 1 GiB, peak memory above idle", chunk,
                   static_cast<double>(peak - IdleCliKiB()) / 1024, 64);
 }

@@ -11,7 +11,7 @@
 namespace bench {
 
 inline constexpr std::int64_t kUnit = 1000000; // one unit of the chunk size
-inline constexpr int kRounds = 7;
+inline constexpr int kRounds = 5;
 
 // A timed run: returns the seconds of its measured part only.
 using TimedRun = std::function<double()>;
