@@ -31,6 +31,14 @@ public:
     // Reads up to length bytes at pos; returns the count read (short only at
     // the end of the file) or -1 on failure.
     std::int64_t ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int64_t length) const;
+    // Reads what the system's cache holds of up to length bytes at pos,
+    // without waiting on the device: returns the count read, from 0 (nothing
+    // cached, or the system cannot tell) up to length.
+    std::int64_t ReadCachedAt(std::int64_t pos, std::uint8_t* buffer, std::int64_t length) const;
+    // Asks the system to start reading [pos, pos + length) into its cache,
+    // without waiting; a hint for reads it cannot foresee, such as a walk
+    // from the end. Does nothing where the system takes no such hint.
+    void Prefetch(std::int64_t pos, std::int64_t length) const;
     // True when the file may hold holes, ranges that read as zeros without
     // being stored; DataFrom is worth asking only then.
     bool MayHaveHoles() const;

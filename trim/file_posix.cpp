@@ -12,6 +12,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/inotify.h>
@@ -145,6 +146,28 @@ std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int6
         done += n;
     }
     return done;
+}
+
+std::int64_t InputFile::ReadCachedAt(std::int64_t pos, std::uint8_t* buffer,
+                                     std::int64_t length) const {
+#ifdef RWF_NOWAIT
+    iovec into{buffer, static_cast<size_t>(length)};
+    ssize_t n = 0;
+    do {
+        n = ::preadv2(handle_, &into, 1, static_cast<off_t>(pos), RWF_NOWAIT);
+    } while (n < 0 && errno == EINTR);
+    return std::max<ssize_t>(n, 0);
+#else
+    (void)pos;
+    (void)buffer;
+    (void)length;
+    return 0;
+#endif
+}
+
+void InputFile::Prefetch(std::int64_t pos, std::int64_t length) const {
+    ::posix_fadvise(handle_, static_cast<off_t>(pos), static_cast<off_t>(length),
+                    POSIX_FADV_WILLNEED);
 }
 
 bool InputFile::MayHaveHoles() const {

@@ -139,6 +139,16 @@ std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int6
     return done;
 }
 
+// There is no read that refuses to wait; the caller reads in full instead.
+std::int64_t InputFile::ReadCachedAt(std::int64_t /*pos*/, std::uint8_t* /*buffer*/,
+                                     std::int64_t /*length*/) const {
+    return 0;
+}
+
+// The cache manager reads ahead only forwards and takes no hint for other
+// ranges short of reads of its own, so there is nothing to ask for here.
+void InputFile::Prefetch(std::int64_t /*pos*/, std::int64_t /*length*/) const {}
+
 bool InputFile::MayHaveHoles() const {
     BY_HANDLE_FILE_INFORMATION info{};
     return ::GetFileInformationByHandle(handle_, &info) &&

@@ -13,8 +13,11 @@
 
 namespace kst {
 
-// Below this input size a thread to read ahead costs more than it saves.
+// Below this input size a second scanning thread costs more than it saves.
 inline constexpr std::int64_t kReadAheadFrom = 64 * 1024 * 1024;
+// Bytes a scan reads and tests at a time: small enough to stay in the
+// testing core's cache between the read and the test.
+inline constexpr std::int64_t kScanSliceBytes = 512 * 1024;
 
 // The one chunk buffer of a job. Its length is set before each read. Its
 // bytes are left as they were, not zero-filled: only those read into it are
@@ -46,8 +49,9 @@ struct JobState {
     std::int64_t mzero = -1;
     std::int64_t outsize = 0;
     std::uint8_t fill = 0;
-    std::int64_t readAheadFrom = kReadAheadFrom; // input size from which scans read ahead
-    ByteSink* inputSink = nullptr;               // JobOptions'
+    std::int64_t readAheadFrom = kReadAheadFrom; // input size from which scans use two threads
+    std::int64_t scanSliceBytes = kScanSliceBytes;
+    ByteSink* inputSink = nullptr; // JobOptions'
     ByteSink* outputSink = nullptr;
 };
 

@@ -24,7 +24,7 @@ void Pause() {
 #endif
 }
 
-std::unique_ptr<std::uint8_t[]> AllocateSlots(std::int64_t bytes) {
+std::unique_ptr<std::uint8_t[]> AllocateBuffers(std::int64_t bytes) {
     try {
         return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
     } catch (const std::bad_alloc&) {
@@ -32,17 +32,9 @@ std::unique_ptr<std::uint8_t[]> AllocateSlots(std::int64_t bytes) {
     }
 }
 
-std::int64_t SlotBytes(std::int64_t bufsize) {
-    return std::min(ReadAhead::kPieceBytes, bufsize);
-}
-
-Piece FailedPiece() {
-    return {0, 0, nullptr, false, true, true};
-}
-
 // Out of memory reads as the job's own failure and a JobError stays one;
-// anything else returns, leaving the failed piece for the scan to report.
-void RaiseReaderFailure(const std::exception_ptr& failure) {
+// anything else returns, leaving the failed result for the scan to report.
+void RaiseTestFailure(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const JobError&) {
@@ -57,6 +49,15 @@ void RaiseReaderFailure(const std::exception_ptr& failure) {
 
 void Counter::Raise(std::int64_t value) {
     value_.store(value);
+    WakeSleepers();
+}
+
+void Counter::Increment() {
+    value_.fetch_add(1);
+    WakeSleepers();
+}
+
+void Counter::WakeSleepers() {
     if (sleepers_.load() > 0) {
         const std::lock_guard lock(mutex_);
         raised_.notify_all();
@@ -82,10 +83,11 @@ void Counter::AwaitAbove(std::int64_t value) {
 }
 
 ScanPlan::ScanPlan(const JobState& state, ScanSide scanSide)
-    : input(&state.instream), insize(state.insize), bufsize(state.bufsize), grid(state.grid),
-      fill(state.fill), holesAreFill(state.fill == 0 && state.instream.MayHaveHoles()),
-      side(scanSide),
-      reading(state.insize >= state.readAheadFrom ? Reading::Ahead : Reading::InTurn) {}
+    : input(&state.instream), insize(state.insize), bufsize(state.bufsize),
+      sliceBytes(std::min(state.scanSliceBytes, std::max<std::int64_t>(state.bufsize, 1))),
+      grid(state.grid), fill(state.fill),
+      holesAreFill(state.fill == 0 && state.instream.MayHaveHoles()), side(scanSide),
+      twoWorkers(state.insize >= state.readAheadFrom) {}
 
 ByteRange ScanPlan::Chunk(std::int64_t visit) const {
     const std::int64_t length = visit == grid.chunks - 1 ? grid.rest : bufsize;
@@ -96,11 +98,26 @@ ByteRange ScanPlan::Chunk(std::int64_t visit) const {
     return {insize - behind - length, length};
 }
 
+std::int64_t ScanPlan::SlicesPerChunk() const {
+    return std::max<std::int64_t>(1, (bufsize + sliceBytes - 1) / sliceBytes);
+}
+
+ByteRange ScanPlan::Slice(std::int64_t slice) const {
+    const std::int64_t perChunk = SlicesPerChunk();
+    const ByteRange chunk = Chunk(slice / perChunk);
+    const std::int64_t done = slice % perChunk * sliceBytes; // bytes of the chunk before it
+    const std::int64_t n = std::clamp<std::int64_t>(chunk.length - done, 0, sliceBytes);
+    if (side == ScanSide::Leading) {
+        return {chunk.start + done, n};
+    }
+    return {chunk.start + chunk.length - done - n, n};
+}
+
 HoleMap::HoleMap(const ScanPlan& plan) : input_(plan.input), asked_(plan.holesAreFill) {}
 
-bool HoleMap::Covers(ByteRange chunk) {
-    const std::int64_t from = chunk.start;
-    const std::int64_t to = chunk.start + chunk.length;
+bool HoleMap::Covers(ByteRange range) {
+    const std::int64_t from = range.start;
+    const std::int64_t to = range.start + range.length;
     if (!asked_ || from == to) {
         return false;
     }
@@ -123,117 +140,93 @@ bool HoleMap::Ask(std::int64_t at, std::int64_t to) {
     return to <= holeTo_;
 }
 
-PieceSource::PieceSource(const ScanPlan& plan, std::int64_t pieceBytes)
-    : plan_(plan), pieceBytes_(pieceBytes), holes_(plan_) {}
-
-Piece PieceSource::Produce(std::uint8_t* buffer) {
-    if (visit_ == plan_.grid.chunks) {
-        return FailedPiece();
-    }
-    const ByteRange chunk = plan_.Chunk(visit_);
-    if (done_ == 0 && holes_.Covers(chunk)) {
-        ++visit_;
-        return {chunk.start, chunk.length, nullptr, true, false, true};
-    }
-    const std::int64_t n = std::min(pieceBytes_, chunk.length - done_);
-    const std::int64_t pos = plan_.side == ScanSide::Leading
-                                 ? chunk.start + done_
-                                 : chunk.start + chunk.length - done_ - n;
-    done_ += n;
-    const bool failed = plan_.input->ReadAt(pos, buffer, n) != n;
-    const bool ends = done_ == chunk.length;
-    if (ends) {
-        ++visit_;
-        done_ = 0;
-    }
-    return {pos, n, buffer, false, failed, ends};
-}
-
-ReadAhead::ReadAhead(const ScanPlan& plan)
-    : ReadAhead([source = PieceSource(plan, SlotBytes(plan.bufsize))](
-                    std::uint8_t* buffer) mutable { return source.Produce(buffer); },
-                SlotBytes(plan.bufsize), plan.reading) {}
-
-ReadAhead::ReadAhead(Producer produce, std::int64_t slotBytes, Reading reading)
-    : produce_(std::move(produce)), slotBytes_(slotBytes), reading_(reading),
-      slots_(AllocateSlots((reading == Reading::InTurn ? 1 : kSlots) * slotBytes_)) {
-    if (reading_ != Reading::Ahead) {
+SliceWorkers::SliceWorkers(Tester test, std::int64_t slices, std::int64_t bufferBytes,
+                           bool twoWorkers)
+    : test_(std::move(test)), slices_(slices), bufferBytes_(bufferBytes),
+      buffers_(AllocateBuffers((twoWorkers ? 2 : 1) * bufferBytes)), firstEnd_(slices) {
+    if (!twoWorkers) {
         return;
     }
     try {
-        reader_ = std::thread([this] { ReadAll(); });
+        helper_ = std::thread([this] { HelperLoop(); });
     } catch (const std::system_error&) {
         throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
     }
 }
 
-ReadAhead::~ReadAhead() {
-    if (reader_.joinable()) {
+SliceWorkers::~SliceWorkers() {
+    if (helper_.joinable()) {
         stop_.store(true);
-        released_.Raise(std::numeric_limits<std::int64_t>::max());
-        reader_.join();
+        taken_.Raise(std::numeric_limits<std::int64_t>::max());
+        helper_.join();
     }
 }
 
-const Piece& ReadAhead::Next() {
-    if (reading_ == Reading::InTurn) {
-        pieces_[0] = Produce(slots_.get());
-        return Handed(pieces_[0]);
+SliceResult SliceWorkers::Take(std::int64_t upTo) {
+    const std::int64_t index = taken_.Value();
+    Slot& slot = SlotOf(index);
+    while (!slot.done.load(std::memory_order_acquire)) {
+        if (const std::int64_t mine = Claim(std::min(upTo, index + kWindow)); mine >= 0) {
+            Test(mine, 0);
+            continue;
+        }
+        const std::int64_t seen = tested_.Value();
+        if (!slot.done.load(std::memory_order_acquire)) {
+            tested_.AwaitAbove(seen);
+        }
     }
-    released_.Raise(handed_);
-    published_.AwaitAbove(handed_);
-    return Handed(pieces_[handed_++ % kSlots]);
-}
-
-bool ReadAhead::TryRead() {
-    const std::int64_t index = published_.Value();
-    if (reading_ != Reading::Driven || readerDone_ || released_.Value() <= index - kSlots) {
-        return false;
+    SliceResult result = std::move(slot.result);
+    slot.done.store(false, std::memory_order_relaxed);
+    taken_.Raise(index + 1); // frees the slot for the slice kWindow on
+    if (result.failure) {
+        RaiseTestFailure(result.failure);
     }
-    readerDone_ = !ReadInto(index);
-    return true;
+    return result;
 }
 
-const Piece& ReadAhead::Handed(const Piece& piece) const {
-    if (piece.readFailed && failure_) {
-        RaiseReaderFailure(failure_);
+std::int64_t SliceWorkers::Claim(std::int64_t limit) {
+    limit = std::min({limit, slices_, firstEnd_.load()});
+    std::int64_t slice = next_.load();
+    while (slice < limit) {
+        if (next_.compare_exchange_weak(slice, slice + 1)) {
+            return slice;
+        }
     }
-    return piece;
+    return -1;
 }
 
-// The reader's thread: reads until a piece fails, the scan ends it, or it
-// has handed over the failed piece past the last chunk.
-void ReadAhead::ReadAll() {
-    for (std::int64_t index = 0; AwaitSlot(index) && ReadInto(index); ++index) {
+// The second thread: tests slices while any are left before the first that
+// ends the scan, keeping within the window ahead of the results taken.
+void SliceWorkers::HelperLoop() {
+    while (!stop_.load()) {
+        if (const std::int64_t slice = Claim(taken_.Value() + kWindow); slice >= 0) {
+            Test(slice, 1);
+            continue;
+        }
+        const std::int64_t next = next_.load();
+        if (next >= std::min(slices_, firstEnd_.load())) {
+            return;
+        }
+        taken_.AwaitAbove(next - kWindow);
     }
 }
 
-bool ReadAhead::ReadInto(std::int64_t index) {
-    const Piece piece = Produce(Slot(index));
-    pieces_[index % kSlots] = piece;
-    published_.Raise(index + 1);
-    return !piece.readFailed;
-}
-
-// Nothing thrown while reading may leave the reader's thread (that would
-// end the process): it is kept for the scan, to meet with the failed piece.
-Piece ReadAhead::Produce(std::uint8_t* buffer) {
+// Nothing thrown while testing may leave the second thread (that would end
+// the process): it is kept in the result, for the scan to meet in order.
+void SliceWorkers::Test(std::int64_t slice, int worker) {
+    Slot& slot = SlotOf(slice);
     try {
-        return produce_(buffer);
+        slot.result = test_(slice, buffers_.get() + worker * bufferBytes_, worker);
     } catch (...) {
-        failure_ = std::current_exception();
-        return FailedPiece();
+        slot.result = SliceResult{-1, false, true, std::current_exception()};
     }
-}
-
-std::uint8_t* ReadAhead::Slot(std::int64_t index) const {
-    return slots_.get() + (index % kSlots) * slotBytes_;
-}
-
-bool ReadAhead::AwaitSlot(std::int64_t index) {
-    // The slot is free once the scan has given up the piece kSlots before.
-    released_.AwaitAbove(index - kSlots);
-    return !stop_.load();
+    if (slot.result.EndsScan()) {
+        std::int64_t first = firstEnd_.load();
+        while (slice < first && !firstEnd_.compare_exchange_weak(first, slice)) {
+        }
+    }
+    slot.done.store(true, std::memory_order_release);
+    tested_.Increment();
 }
 
 } // namespace kst

@@ -6,85 +6,130 @@
 #include "readahead.h"
 #include "zerotest.h"
 
+#include <algorithm>
+#include <atomic>
+#include <limits>
+
 namespace kst {
 namespace {
 
-// Tests the chunks of one scan as the read-ahead hands them over. Once a
-// chunk's pieces are tested the input is checked for changes, as after every
-// whole-chunk read; chunks known from holes are checked with the next chunk
-// read, or by Finish.
+// Reads and tests one slice for a scan; each worker asks its own hole map.
+class SliceReader {
+public:
+    explicit SliceReader(const ScanPlan& plan)
+        : plan_(plan), holes_{HoleMap(plan_), HoleMap(plan_)} {}
+
+    SliceResult operator()(std::int64_t slice, std::uint8_t* buffer, int worker) {
+        const ByteRange range = plan_.Slice(slice);
+        if (range.length == 0 || holes_[worker].Covers(range)) {
+            return {};
+        }
+        if (!Read(range, buffer)) {
+            return {-1, true, true, nullptr};
+        }
+        const std::int64_t at = Find(buffer, range.length);
+        const std::int64_t inChunk = range.start - plan_.Chunk(slice / perChunk_).start;
+        return {at < 0 ? -1 : inChunk + at, true, false, nullptr};
+    }
+
+private:
+    // Reads the whole range; false when the read came short or failed.
+    bool Read(ByteRange range, std::uint8_t* buffer) {
+        if (plan_.side == ScanSide::Trailing) {
+            PrefetchBelow(range.start);
+        }
+        return plan_.input->ReadAt(range.start, buffer, range.length) == range.length;
+    }
+
+    // Offset in the slice of the byte the scan wants, or -1.
+    std::int64_t Find(const std::uint8_t* data, std::int64_t length) const {
+        const std::int64_t first = FindFirstOther(data, length, plan_.fill);
+        // Tested forwards, the direction memory streams fastest in; the last
+        // byte is looked for only in a slice known to hold one.
+        if (plan_.side == ScanSide::Leading || first < 0) {
+            return first;
+        }
+        return FindLastOther(data, length, plan_.fill);
+    }
+
+    // Keeps the system reading up to kPrefetchAhead bytes below pos, as it
+    // cannot guess that from reads walking backwards; asks for kPrefetchStep
+    // bytes at a time, and not at all for a step whose lowest byte is in its
+    // cache already: asking costs about as much as a read from the cache.
+    void PrefetchBelow(std::int64_t pos) {
+        std::int64_t asked = prefetchedFrom_.load();
+        const std::int64_t want = std::max<std::int64_t>(0, pos - kPrefetchAhead);
+        if (want >= asked) {
+            return;
+        }
+        const std::int64_t from = std::max<std::int64_t>(0, want - kPrefetchStep);
+        std::uint8_t probe = 0;
+        if (prefetchedFrom_.compare_exchange_strong(asked, from) &&
+            plan_.input->ReadCachedAt(from, &probe, 1) == 0) {
+            plan_.input->Prefetch(from, std::min(asked, plan_.insize) - from);
+        }
+    }
+
+    static constexpr std::int64_t kPrefetchAhead = std::int64_t{16} << 20;
+    static constexpr std::int64_t kPrefetchStep = std::int64_t{4} << 20;
+
+    const ScanPlan& plan_;
+    const std::int64_t perChunk_ = plan_.SlicesPerChunk();
+    HoleMap holes_[2];
+    std::atomic<std::int64_t> prefetchedFrom_{std::numeric_limits<std::int64_t>::max()};
+};
+
+// Tests the chunks of one scan from the slices' results, taken in order.
+// Once a chunk's slices are taken the input is checked for changes, as
+// after every whole-chunk read; chunks known from holes are checked with the
+// next chunk read, or by Finish.
 class ChunkTester {
 public:
     ChunkTester(JobState& state, ScanSide side)
-        : state_(state), plan_(state, side), reader_(plan_) {}
+        : state_(state), plan_(state, side), reader_(plan_),
+          workers_([this](std::int64_t slice, std::uint8_t* buffer,
+                          int worker) { return reader_(slice, buffer, worker); },
+                   plan_.grid.chunks * perChunk_, plan_.sliceBytes, plan_.twoWorkers) {}
 
     ByteRange Chunk(std::int64_t visit) const { return plan_.Chunk(visit); }
 
-    // Offset in the chunk of its first byte other than fill, or -1.
-    std::int64_t First(ByteRange chunk) {
+    // Offset in the visit-th chunk of its first byte other than fill when
+    // leading, its last when trailing; -1 when it holds none.
+    std::int64_t Test(std::int64_t visit) {
+        // Sized as before the reads were handed over: a chunk that cannot be
+        // held fails here, at its first full chunk. Only slices are touched.
+        state_.chunkbuf.SetLength(Chunk(visit).length);
+        const std::int64_t end = (visit + 1) * perChunk_;
         std::int64_t found = -1;
-        for (bool more = true; more && found < 0;) {
-            const Piece& piece = Take(chunk);
-            if (piece.hole) {
-                return -1;
+        bool read = false;
+        for (std::int64_t slice = visit * perChunk_; slice < end && found < 0; ++slice) {
+            const SliceResult result = workers_.Take(end);
+            if (result.failed) {
+                ThrowReadFailure(state_);
             }
-            more = !piece.endsChunk;
-            if (const std::int64_t p = FindFirstOther(piece.data, piece.length, state_.fill);
-                p >= 0) {
-                found = piece.pos - chunk.start + p;
-            }
+            read = read || result.read;
+            found = result.found;
         }
-        Verify();
-        return found;
-    }
-
-    // Offset in the chunk of its last byte other than fill, or -1.
-    std::int64_t Last(ByteRange chunk) {
-        std::int64_t found = -1;
-        for (bool more = true; more && found < 0;) {
-            const Piece& piece = Take(chunk);
-            if (piece.hole) {
-                return -1;
-            }
-            more = !piece.endsChunk;
-            // Tested forwards, the direction memory streams fastest in; the
-            // last byte is looked for only in the piece known to hold one.
-            if (FindFirstOther(piece.data, piece.length, state_.fill) >= 0) {
-                found =
-                    piece.pos - chunk.start + FindLastOther(piece.data, piece.length, state_.fill);
-            }
+        unverified_ = true;
+        if (read) {
+            Finish();
         }
-        Verify();
         return found;
     }
 
     void Finish() {
         if (unverified_) {
-            Verify();
+            unverified_ = false;
+            VerifyInputUnchanged(state_);
         }
     }
 
 private:
-    const Piece& Take(ByteRange chunk) {
-        // Sized as before the reads were handed over: a chunk that cannot be
-        // held fails here, at its first full chunk.
-        state_.chunkbuf.SetLength(chunk.length);
-        const Piece& piece = reader_.Next();
-        if (piece.readFailed) {
-            ThrowReadFailure(state_);
-        }
-        unverified_ = unverified_ || piece.hole;
-        return piece;
-    }
-
-    void Verify() {
-        unverified_ = false;
-        VerifyInputUnchanged(state_);
-    }
-
     JobState& state_;
     const ScanPlan plan_;
-    ReadAhead reader_; // after plan_, which it copies
+    const std::int64_t perChunk_ = plan_.SlicesPerChunk();
+    SliceReader reader_;   // after plan_, which it uses
+    SliceWorkers workers_; // after reader_, which its second thread uses
     bool unverified_ = false;
 };
 
@@ -96,8 +141,8 @@ void ScanLeadingZeros(JobState& state, JobHost& host) {
     for (std::int64_t k = 0; k < chunks && state.fzero == -1; ++k) {
         host.SetGauge(ProgressValue(k, chunks));
         host.Yield();
-        const ByteRange chunk = tester.Chunk(k);
-        if (const std::int64_t p = tester.First(chunk); p >= 0) {
+        if (const std::int64_t p = tester.Test(k); p >= 0) {
+            const ByteRange chunk = tester.Chunk(k);
             state.fzero = chunk.start + p;
         }
     }
@@ -115,8 +160,8 @@ void ScanTrailingZeros(JobState& state, JobHost& host) {
         if (state.mzero != -1) {
             break;
         }
-        const ByteRange chunk = tester.Chunk(chunks - k);
-        if (const std::int64_t p = tester.Last(chunk); p >= 0) {
+        if (const std::int64_t p = tester.Test(chunks - k); p >= 0) {
+            const ByteRange chunk = tester.Chunk(chunks - k);
             state.mzero = state.insize - chunk.start - p - 1;
         }
     }

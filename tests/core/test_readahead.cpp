@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
-// Scans that read ahead on a second thread against the same job reading in
-// turn: the same runs, progress, yields and output, for chunks cut into
-// several pieces and for tiny chunks that wrap the pieces' ring many times.
-// A job that ends early, by its answer or by a failure, stops the reader.
-// The ring itself, driven step by step: pieces intact as its slots wrap, and
-// a failure thrown while reading handed to the scan, never out of the thread.
+// Scans on two threads against the same job on one: the same runs, progress,
+// yields and output, for chunks cut into several slices and for tiny chunks
+// that wrap the slices' window many times. A job that ends early, by its
+// answer or by a failure, stops the second thread. The workers themselves:
+// every slice tested once, in a buffer of its worker's own, results taken in
+// order, and a failure thrown while testing handed to the scan at its slice,
+// never out of the thread.
 #include "jobfixture.h"
 #include "readahead.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <limits>
 #include <new>
@@ -21,8 +24,8 @@ namespace {
 using kst::Field;
 using kst::Option;
 
-constexpr std::size_t kPiece = kst::ReadAhead::kPieceBytes;
-constexpr std::size_t kChunk = 5000000; // two whole pieces and a short one
+constexpr std::size_t kSlice = kst::kScanSliceBytes;
+constexpr std::size_t kChunk = 5000000; // nine whole slices and a short one
 constexpr std::size_t kBig = 3 * kChunk + 123;
 constexpr std::int64_t kInTurn = std::numeric_limits<std::int64_t>::max();
 
@@ -77,15 +80,15 @@ TEST_P(ReadAheadScan, SameAsReadInTurn) {
     EXPECT_EQ(ahead.result.ending == kst::JobEnding::Finished, want.fzero >= 1 || want.mzero >= 1);
 }
 
-// Piece edges: leading pieces run [0, 2 MiB), [2 MiB, 4 MiB), [4 MiB, chunk);
-// trailing ones the same from each chunk's end.
+// Slice edges: leading slices run [0, 512 KiB), [512 KiB, 1 MiB) and so on to
+// the chunk's end; trailing ones the same from each chunk's end.
 INSTANTIATE_TEST_SUITE_P(
     Layouts, ReadAheadScan,
     testing::Values(AheadRow{"AllZeros", kBig, kChunk, {}},
-                    AheadRow{"LastByteOfFirstPieces", kBig, kChunk, {kPiece - 1, kBig - kPiece}},
-                    AheadRow{"FirstByteOfSecondPieces", kBig, kChunk, {kPiece, kBig - kPiece - 1}},
-                    AheadRow{"InShortPieces", kBig, kChunk, {kChunk - 1, kBig - kChunk}},
-                    AheadRow{"InSecondChunk", kBig, kChunk, {kChunk + kPiece, kBig - kChunk - 1}},
+                    AheadRow{"LastByteOfFirstSlices", kBig, kChunk, {kSlice - 1, kBig - kSlice}},
+                    AheadRow{"FirstByteOfSecondSlices", kBig, kChunk, {kSlice, kBig - kSlice - 1}},
+                    AheadRow{"InShortSlices", kBig, kChunk, {kChunk - 1, kBig - kChunk}},
+                    AheadRow{"InSecondChunk", kBig, kChunk, {kChunk + kSlice, kBig - kChunk - 1}},
                     AheadRow{"InShortLastChunk", kBig, kChunk, {kBig - 5}},
                     AheadRow{"TinyChunksAllZeros", 300, 7, {}},
                     AheadRow{"TinyChunks", 300, 7, {100, 201}},
@@ -127,7 +130,7 @@ TEST_F(ReadAheadEnd, AnswerFoundStopsTheReader) {
 }
 
 #ifndef _WIN32
-// The held input cannot be resized on Windows. The pieces read before the cut
+// The held input cannot be resized on Windows. The slices read before the cut
 // pass their test, and the check after their chunk finds the change.
 TEST_F(ReadAheadEnd, ShrinkingAfterTheReaderReadShowsAsAChange) {
     host.onYield = [this](int n) {
@@ -142,95 +145,59 @@ TEST_F(ReadAheadEnd, ShrinkingAfterTheReaderReadShowsAsAChange) {
 }
 #endif
 
-// Numbered pieces of up to kSlotBytes, each with bytes of its own, then the
-// failed piece that ends a scan; fail runs as piece failAt is read.
-constexpr std::int64_t kSlotBytes = 16;
-constexpr std::int64_t kPieces = 40; // the ring of 3 wraps 13 times
+// Slices tested by a stand-in: each fills the worker's buffer with a byte of
+// its own and finds it intact afterwards (no other worker wrote there), and
+// slices from kEnd on all end the scan, so both workers may find one.
+constexpr std::int64_t kBufferBytes = 64;
+constexpr std::int64_t kSlices = 1000; // the window wraps many times
+constexpr std::int64_t kEnd = 700;
 
-std::int64_t PieceLength(std::int64_t index) {
-    return kSlotBytes - index % 3;
-}
-
-std::uint8_t PieceByte(std::int64_t index, std::int64_t i) {
-    return static_cast<std::uint8_t>(index * 17 + i);
-}
-
-kst::ReadAhead::Producer NumberedPieces(std::int64_t failAt = -1, std::function<void()> fail = {}) {
-    return [next = std::int64_t{0}, failAt, fail](std::uint8_t* buffer) mutable -> kst::Piece {
-        if (next == failAt) {
-            fail();
-        }
-        if (next == kPieces) {
-            return {0, 0, nullptr, false, true, true};
-        }
-        const std::int64_t index = next++;
-        for (std::int64_t i = 0; i < PieceLength(index); ++i) {
-            buffer[i] = PieceByte(index, i);
-        }
-        return {index * kSlotBytes, PieceLength(index), buffer, false, false, true};
-    };
-}
-
-void ExpectPiece(const kst::Piece& piece, std::int64_t index) {
-    ASSERT_FALSE(piece.readFailed) << "piece " << index;
-    ASSERT_EQ(piece.pos, index * kSlotBytes);
-    ASSERT_EQ(piece.length, PieceLength(index));
-    for (std::int64_t i = 0; i < piece.length; ++i) {
-        ASSERT_EQ(piece.data[i], PieceByte(index, i)) << "piece " << index << " byte " << i;
-    }
-}
-
-constexpr int kAll = std::numeric_limits<int>::max();
-
-// How many reads the test lets happen before each hand-over and while the
-// scan holds the piece it was handed.
-struct ScheduleRow {
-    const char* name;
-    int readsBefore;
-    int readsWhileHeld;
+struct Tested {
+    std::vector<std::atomic<int>> times = std::vector<std::atomic<int>>(kSlices);
+    std::atomic<bool> buffersShared{false};
 };
 
-void PrintTo(const ScheduleRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class RingSchedule : public testing::TestWithParam<ScheduleRow> {};
-
-TEST_P(RingSchedule, PiecesArriveIntactAsTheSlotsWrap) {
-    const ScheduleRow& row = GetParam();
-    kst::ReadAhead ring(NumberedPieces(), kSlotBytes, kst::Reading::Driven);
-    std::int64_t read = 0;
-    const auto readUpTo = [&](int reads) {
-        for (int r = 0; r < reads && ring.TryRead(); ++r) {
-            ++read;
+kst::SliceWorkers::Tester CountingTester(Tested& tested, std::int64_t failAt = -1,
+                                         std::function<void()> fail = {}) {
+    return [&tested, failAt, fail](std::int64_t slice, std::uint8_t* buffer, int) {
+        if (slice == failAt) {
+            fail();
         }
+        ++tested.times[static_cast<std::size_t>(slice)];
+        const auto mark = static_cast<std::uint8_t>(slice);
+        std::fill_n(buffer, kBufferBytes, mark);
+        std::this_thread::yield();
+        if (std::count(buffer, buffer + kBufferBytes, mark) != kBufferBytes) {
+            tested.buffersShared = true;
+        }
+        return kst::SliceResult{slice >= kEnd ? slice * 3 : -1, true, false, nullptr};
     };
-    for (std::int64_t taken = 0; taken < kPieces; ++taken) {
-        readUpTo(row.readsBefore);
-        ASSERT_GT(read, taken) << "nothing read to hand over";
-        const kst::Piece& piece = ring.Next();
-        readUpTo(row.readsWhileHeld);
-        if (row.readsWhileHeld == kAll) {
-            // Every other slot refilled: the ring holds all it can.
-            EXPECT_EQ(read - taken,
-                      std::min<std::int64_t>(kst::ReadAhead::kSlots, kPieces + 1 - taken));
-        }
-        ExpectPiece(piece, taken);
-    }
-    readUpTo(kAll);
-    EXPECT_TRUE(ring.Next().readFailed);
-    EXPECT_FALSE(ring.TryRead()); // nothing is read after the last piece
 }
 
-INSTANTIATE_TEST_SUITE_P(Schedules, RingSchedule,
-                         testing::Values(ScheduleRow{"InStep", 1, 0},
-                                         ScheduleRow{"FullRingBeforeEachTake", kAll, 0},
-                                         ScheduleRow{"RefilledWhileHeld", 1, kAll},
-                                         ScheduleRow{"OneReadEachSide", 1, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+class Workers : public testing::TestWithParam<bool> {};
 
-// What the reading throws at piece kFailAt, and what the scan then meets:
-// a JobError of the kind given, or (no kind) a failed piece.
+TEST_P(Workers, ResultsComeInOrderAndTheFirstEndWins) {
+    Tested tested;
+    {
+        kst::SliceWorkers workers(CountingTester(tested), kSlices, kBufferBytes, GetParam());
+        for (std::int64_t slice = 0; slice < kEnd; ++slice) {
+            const kst::SliceResult result = workers.Take(slice % 7 == 0 ? slice + 1 : kSlices);
+            ASSERT_FALSE(result.EndsScan()) << slice;
+            ASSERT_TRUE(result.read) << slice;
+        }
+        EXPECT_EQ(workers.Take(kSlices).found, kEnd * 3);
+    }
+    for (std::int64_t slice = 0; slice <= kEnd; ++slice) {
+        EXPECT_EQ(tested.times[static_cast<std::size_t>(slice)], 1) << slice;
+    }
+    EXPECT_FALSE(tested.buffersShared);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneAndTwo, Workers, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Two" : "One"; });
+
+// What the testing throws at slice kFailAt, and what the scan then meets:
+// a JobError of the kind given, or (no kind) a failed result.
 struct FailureRow {
     const char* name;
     std::function<void()> fail;
@@ -241,30 +208,32 @@ void PrintTo(const FailureRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-constexpr std::int64_t kFailAt = 4; // after the ring has wrapped once
+constexpr std::int64_t kFailAt = 100; // after the window has wrapped once
 
-class ReaderFailure : public testing::TestWithParam<std::tuple<FailureRow, kst::Reading>> {};
+class TesterFailure : public testing::TestWithParam<std::tuple<FailureRow, bool>> {};
 
-TEST_P(ReaderFailure, ReachesTheScanAtItsPiece) {
-    const auto& [row, reading] = GetParam();
-    kst::ReadAhead ring(NumberedPieces(kFailAt, row.fail), kSlotBytes, reading);
-    for (std::int64_t index = 0; index < kFailAt; ++index) {
-        ExpectPiece(ring.Next(), index);
+TEST_P(TesterFailure, ReachesTheScanAtItsSlice) {
+    const auto& [row, twoWorkers] = GetParam();
+    Tested tested;
+    kst::SliceWorkers workers(CountingTester(tested, kFailAt, row.fail), kSlices, kBufferBytes,
+                              twoWorkers);
+    for (std::int64_t slice = 0; slice < kFailAt; ++slice) {
+        ASSERT_FALSE(workers.Take(kSlices).EndsScan()) << slice;
     }
     if (row.thrown) {
         try {
-            ring.Next();
+            workers.Take(kSlices);
             FAIL() << "no failure";
         } catch (const kst::JobError& e) {
             EXPECT_EQ(e.Kind(), *row.thrown);
         }
     } else {
-        EXPECT_TRUE(ring.Next().readFailed);
+        EXPECT_TRUE(workers.Take(kSlices).failed);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Throws, ReaderFailure,
+    Throws, TesterFailure,
     testing::Combine(
         testing::Values(
             FailureRow{"OutOfMemory", [] { throw std::bad_alloc(); }, kst::ErrorKind::OutOfMemory},
@@ -274,10 +243,10 @@ INSTANTIATE_TEST_SUITE_P(
             FailureRow{
                 "SystemError", [] { throw std::system_error(EIO, std::generic_category()); }, {}},
             FailureRow{"NotAnException", [] { throw 42; }, {}}),
-        testing::Values(kst::Reading::InTurn, kst::Reading::Ahead)),
+        testing::Bool()),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) == kst::Reading::Ahead ? "Ahead" : "InTurn");
+               (std::get<1>(info.param) ? "Two" : "One");
     });
 
 // Sanitizers stop the process on a request this size instead of failing it.

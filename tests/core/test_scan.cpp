@@ -30,7 +30,10 @@ public:
         state_.fill = fill;
     }
 
-    ScanRun Scan(std::int64_t bufsize, Side side) {
+    // Slices of sliceBytes shared by two threads, or all on this one.
+    ScanRun Scan(std::int64_t bufsize, Side side, std::int64_t sliceBytes = 0) {
+        state_.readAheadFrom = sliceBytes > 0 ? 0 : kst::kReadAheadFrom;
+        state_.scanSliceBytes = sliceBytes > 0 ? sliceBytes : kst::kScanSliceBytes;
         state_.bufsize = bufsize;
         state_.grid = kst::MakeChunkGrid(state_.insize, bufsize);
         state_.chunkbuf = kst::ChunkBuffer{};
@@ -66,20 +69,23 @@ struct GridRow {
 
 class ScanGrid : public testing::TestWithParam<GridRow> {};
 
-// The worked cases at a scale of one byte per 100,000, chunk 10 bytes.
+// The worked cases at a scale of one byte per 100,000, chunk 10 bytes, on
+// one thread and on two with slices of 3 bytes.
 TEST_P(ScanGrid, ResultsAndProgress) {
     const GridRow& row = GetParam();
     const Bytes bytes = Filled(row.size, row.marks);
     const TempDir dir;
     OpenInput input(dir.Write("in.bin", bytes), 0);
-    const ScanRun leading = input.Scan(10, Side::Leading);
-    EXPECT_EQ(leading.result, row.fzero);
-    EXPECT_EQ(leading.gauge, row.leadingGauge);
-    EXPECT_EQ(leading.yields, static_cast<int>(row.leadingGauge.size()));
-    const ScanRun trailing = input.Scan(10, Side::Trailing);
-    EXPECT_EQ(trailing.result, row.mzero);
-    EXPECT_EQ(trailing.gauge, row.trailingGauge);
-    EXPECT_EQ(trailing.yields, static_cast<int>(row.trailingGauge.size()));
+    for (const std::int64_t slice : {0, 3}) {
+        const ScanRun leading = input.Scan(10, Side::Leading, slice);
+        EXPECT_EQ(leading.result, row.fzero) << slice;
+        EXPECT_EQ(leading.gauge, row.leadingGauge) << slice;
+        EXPECT_EQ(leading.yields, static_cast<int>(row.leadingGauge.size())) << slice;
+        const ScanRun trailing = input.Scan(10, Side::Trailing, slice);
+        EXPECT_EQ(trailing.result, row.mzero) << slice;
+        EXPECT_EQ(trailing.gauge, row.trailingGauge) << slice;
+        EXPECT_EQ(trailing.yields, static_cast<int>(row.trailingGauge.size())) << slice;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,8 +121,11 @@ std::vector<Layout> AllLayouts() {
     return layouts;
 }
 
-// Rewrites path in place with the layout and scans it with every chunk size;
-// false after the first scan that differs from the reference.
+// Rewrites path in place with the layout and scans it with every chunk size,
+// on one thread and on two with slices of 2 bytes (so the marked bytes fall
+// on, before and after every slice edge, and both threads may find one in
+// the same chunk); false after the first scan that differs from the
+// reference.
 bool ScansMatchReference(const std::filesystem::path& path, const Layout& layout) {
     const auto [fill, size, a, b] = layout;
     std::vector<std::size_t> marks;
@@ -129,13 +138,15 @@ bool ScansMatchReference(const std::filesystem::path& path, const Layout& layout
     const Trim want = ReferenceTrim(bytes, fill);
     OpenInput input(path, fill);
     for (std::int64_t bufsize = 1; bufsize <= 7; ++bufsize) {
-        const std::int64_t fzero = input.Scan(bufsize, Side::Leading).result;
-        const std::int64_t mzero = input.Scan(bufsize, Side::Trailing).result;
-        if (fzero != want.fzero || mzero != want.mzero) {
-            ADD_FAILURE() << int{fill} << "/" << size << "/" << bufsize << "/" << a << "/" << b
-                          << ": fzero " << fzero << " mzero " << mzero << ", want " << want.fzero
-                          << " " << want.mzero;
-            return false;
+        for (const std::int64_t slice : {0, 2}) {
+            const std::int64_t fzero = input.Scan(bufsize, Side::Leading, slice).result;
+            const std::int64_t mzero = input.Scan(bufsize, Side::Trailing, slice).result;
+            if (fzero != want.fzero || mzero != want.mzero) {
+                ADD_FAILURE() << int{fill} << "/" << size << "/" << bufsize << "/" << slice << "/"
+                              << a << "/" << b << ": fzero " << fzero << " mzero " << mzero
+                              << ", want " << want.fzero << " " << want.mzero;
+                return false;
+            }
         }
     }
     return true;
