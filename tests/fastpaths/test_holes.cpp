@@ -110,6 +110,12 @@ INSTANTIATE_TEST_SUITE_P(
         HoleRow{"ZerosWrittenIntoAHole", 32, {7, 31 * kBlock}, {{1, 31}}, {{10, 14}, {20, 21}}},
         HoleRow{"OneBlockOfDataBetweenHoles", 40, {17 * kBlock + 2048}, {{0, 17}, {18, 40}}, {}},
         HoleRow{"OnlyHoles", 16, {}, {{0, 16}}, {}},
+        // Many chunks of one block each within one hole, either side.
+        HoleRow{"LongHolesAcrossManyChunks",
+                160,
+                {3 * kBlock + 5, 80 * kBlock, 157 * kBlock + 9},
+                {{4, 80}, {81, 157}},
+                {}},
         // Holes read as zeros, which are not the fill here: they must be read.
         HoleRow{"OtherFillReadsTheHoles", 24, {}, {{2, 5}, {10, 12}}, {}, 0xFF}),
     [](const auto& info) { return std::string(info.param.name); });
