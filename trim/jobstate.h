@@ -17,7 +17,7 @@ namespace kst {
 inline constexpr std::int64_t kReadAheadFrom = 64 * 1024 * 1024;
 // Bytes a scan reads and tests at a time: small enough to stay in the
 // testing core's cache between the read and the test.
-inline constexpr std::int64_t kScanSliceBytes = 512 * 1024;
+inline constexpr std::int64_t kScanSliceBytes = 1024 * 1024;
 
 // The one chunk buffer of a job. Its length is set before each read. Its
 // bytes are left as they were, not zero-filled: only those read into it are

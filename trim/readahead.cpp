@@ -24,13 +24,7 @@ void Pause() {
 #endif
 }
 
-std::unique_ptr<std::uint8_t[]> AllocateBuffers(std::int64_t bytes) {
-    try {
-        return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
-    } catch (const std::bad_alloc&) {
-        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
-    }
-}
+constexpr std::align_val_t kPage{4096};
 
 // Out of memory reads as the job's own failure and a JobError stays one;
 // anything else returns, leaving the failed result for the scan to report.
@@ -58,7 +52,7 @@ void Counter::Increment() {
 }
 
 void Counter::WakeSleepers() {
-    if (sleepers_.load() > 0) {
+    if (sleepers_.load() > 0 && value_.load() > awaited_.load()) {
         const std::lock_guard lock(mutex_);
         raised_.notify_all();
     }
@@ -71,6 +65,7 @@ void Counter::AwaitAbove(std::int64_t value) {
             // Counted as asleep before the last look: a raise after that
             // look sees the sleeper and wakes it.
             std::unique_lock lock(mutex_);
+            awaited_.store(value);
             ++sleepers_;
             raised_.wait(lock, [&] { return value_.load() > value; });
             --sleepers_;
@@ -140,10 +135,24 @@ bool HoleMap::Ask(std::int64_t at, std::int64_t to) {
     return to <= holeTo_;
 }
 
+void SliceWorkers::PageAlignedDelete::operator()(std::uint8_t* bytes) const {
+    ::operator delete[](bytes, kPage);
+}
+
+std::unique_ptr<std::uint8_t[], SliceWorkers::PageAlignedDelete>
+SliceWorkers::Allocate(std::int64_t bytes) {
+    try {
+        return std::unique_ptr<std::uint8_t[], PageAlignedDelete>(
+            static_cast<std::uint8_t*>(::operator new[](static_cast<std::size_t>(bytes), kPage)));
+    } catch (const std::bad_alloc&) {
+        throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
+    }
+}
+
 SliceWorkers::SliceWorkers(Tester test, std::int64_t slices, std::int64_t bufferBytes,
                            bool twoWorkers)
     : test_(std::move(test)), slices_(slices), bufferBytes_(bufferBytes),
-      buffers_(AllocateBuffers((twoWorkers ? 2 : 1) * bufferBytes)), firstEnd_(slices) {
+      buffers_(Allocate((twoWorkers ? 2 : 1) * bufferBytes)), firstEnd_(slices) {
     if (!twoWorkers) {
         return;
     }
@@ -207,7 +216,9 @@ void SliceWorkers::HelperLoop() {
         if (next >= std::min(slices_, firstEnd_.load())) {
             return;
         }
-        taken_.AwaitAbove(next - kWindow);
+        // Waits for half the window, not one slot: one wake-up per many
+        // slices, not one each.
+        taken_.AwaitAbove(next - kWindow / 2);
     }
 }
 

@@ -25,7 +25,7 @@ using kst::Field;
 using kst::Option;
 
 constexpr std::size_t kSlice = kst::kScanSliceBytes;
-constexpr std::size_t kChunk = 5000000; // nine whole slices and a short one
+constexpr std::size_t kChunk = 5000000; // four whole slices and a short one
 constexpr std::size_t kBig = 3 * kChunk + 123;
 constexpr std::int64_t kInTurn = std::numeric_limits<std::int64_t>::max();
 
@@ -80,7 +80,7 @@ TEST_P(ReadAheadScan, SameAsReadInTurn) {
     EXPECT_EQ(ahead.result.ending == kst::JobEnding::Finished, want.fzero >= 1 || want.mzero >= 1);
 }
 
-// Slice edges: leading slices run [0, 512 KiB), [512 KiB, 1 MiB) and so on to
+// Slice edges: leading slices run [0, 1 MiB), [1 MiB, 2 MiB) and so on to
 // the chunk's end; trailing ones the same from each chunk's end.
 INSTANTIATE_TEST_SUITE_P(
     Layouts, ReadAheadScan,
