@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <limits>
 
 namespace kst {
 namespace {
@@ -35,9 +34,7 @@ public:
 private:
     // Reads the whole range; false when the read came short or failed.
     bool Read(ByteRange range, std::uint8_t* buffer) {
-        if (plan_.side == ScanSide::Trailing) {
-            PrefetchBelow(range.start);
-        }
+        PrefetchBeyond(range);
         return plan_.input->ReadAt(range.start, buffer, range.length) == range.length;
     }
 
@@ -52,21 +49,27 @@ private:
         return FindLastOther(data, length, plan_.fill);
     }
 
-    // Keeps the system reading up to kPrefetchAhead bytes below pos, as it
-    // cannot guess that from reads walking backwards; asks for kPrefetchStep
-    // bytes at a time, and not at all for a step whose lowest byte is in its
-    // cache already: asking costs about as much as a read from the cache.
-    void PrefetchBelow(std::int64_t pos) {
-        std::int64_t asked = prefetchedFrom_.load();
-        const std::int64_t want = std::max<std::int64_t>(0, pos - kPrefetchAhead);
-        if (want >= asked) {
+    // Keeps the system reading up to kPrefetchAhead bytes beyond the range,
+    // in the scan's direction: it cannot guess that from reads walking
+    // backwards, nor from two threads' reads taking turns. Asks for
+    // kPrefetchStep bytes at a time, and not at all for a step whose
+    // farthest byte is in its cache already: asking costs about as much as a
+    // read from the cache. Offsets here count from the scan's start.
+    void PrefetchBeyond(ByteRange range) {
+        const bool leading = plan_.side == ScanSide::Leading;
+        const std::int64_t reached =
+            leading ? range.start + range.length : plan_.insize - range.start;
+        std::int64_t asked = prefetchedTo_.load();
+        if (reached + kPrefetchAhead <= asked || asked >= plan_.insize) {
             return;
         }
-        const std::int64_t from = std::max<std::int64_t>(0, want - kPrefetchStep);
+        const std::int64_t to = std::min(plan_.insize, reached + kPrefetchAhead + kPrefetchStep);
+        const ByteRange ask =
+            leading ? ByteRange{asked, to - asked} : ByteRange{plan_.insize - to, to - asked};
         std::uint8_t probe = 0;
-        if (prefetchedFrom_.compare_exchange_strong(asked, from) &&
-            plan_.input->ReadCachedAt(from, &probe, 1) == 0) {
-            plan_.input->Prefetch(from, std::min(asked, plan_.insize) - from);
+        if (prefetchedTo_.compare_exchange_strong(asked, to) &&
+            plan_.input->ReadCachedAt(leading ? to - 1 : ask.start, &probe, 1) == 0) {
+            plan_.input->Prefetch(ask.start, ask.length);
         }
     }
 
@@ -76,7 +79,7 @@ private:
     const ScanPlan& plan_;
     const std::int64_t perChunk_ = plan_.SlicesPerChunk();
     HoleMap holes_[2];
-    std::atomic<std::int64_t> prefetchedFrom_{std::numeric_limits<std::int64_t>::max()};
+    std::atomic<std::int64_t> prefetchedTo_{0};
 };
 
 // Tests the chunks of one scan from the slices' results, taken in order.
