@@ -14,7 +14,7 @@
 namespace kst {
 namespace {
 
-// A piece comes out of the page cache in about the time a sleep and a
+// A slice comes out of the page cache in about the time a sleep and a
 // wake-up take on a virtual machine, so a wait spins this long first.
 constexpr auto kSpin = std::chrono::microseconds(200);
 

@@ -24,9 +24,9 @@ struct JobOptions {
     // Bytes per unit of ComboBox1's number; tests use a few bytes to reach
     // every chunk boundary with small files.
     std::int64_t chunkUnit = 1000000;
-    // Inputs of at least this many bytes are read ahead on a second thread
-    // during the scans; smaller ones are read in turn, sparing the thread's
-    // start. Tests use 0 to read every input ahead.
+    // Inputs of at least this many bytes are scanned on two threads; smaller
+    // ones on the job's own, sparing the second thread's start. Tests use 0
+    // to scan every input on two.
     std::int64_t readAheadFrom = kReadAheadFrom;
     // Opt-in, empty for the window: once a tail run (possibly empty) is
     // measured, returns how much of it to remove. Held to 0..tailRun, so a

@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                     AheadRow{"ShorterThanChunk", 5, 7, {2}}, AheadRow{"EmptyInput", 0, 7, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// 300 bytes in chunks of 7: the reader fills its ring long before the scan
+// 300 bytes in chunks of 7: the second thread fills its window long before the scan
 // needs it and then waits; a yield that sleeps lets it fall asleep.
 class ReadAheadEnd : public JobTest {
 protected:

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Scans over files with holes, read in turn and read ahead, against the same
+// Scans over files with holes, on one thread and on two, against the same
 // bytes stored in full: the same results, progress, yields and output. Holes
 // lie at chunk edges and inside chunks, and zeros are written back into part
 // of a punched range.
