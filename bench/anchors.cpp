@@ -7,7 +7,6 @@
 #include "rowgroups.h"
 #include "scratch.h"
 
-#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -34,8 +33,7 @@ ProcessJob DdJob(const fs::path& file) {
     return ProcessJob({"dd", "if=" + file.string(), "of=/dev/null", "bs=1M"});
 }
 
-ProcessJob CliMeasureJob(const fs::path& file, std::int32_t units, End end,
-                         std::vector<std::int64_t>* peaksKiB = nullptr) {
+ProcessJob CliMeasureJob(const fs::path& file, std::int32_t units, End end) {
     ProcessJob job(
         {CliProgram().string(), "--json", "--measure-only", "--chunk", std::to_string(units)});
     if (end == End::Head) {
@@ -45,7 +43,6 @@ ProcessJob CliMeasureJob(const fs::path& file, std::int32_t units, End end,
     job.check = [](const ProcessRun& run) {
         Expect(run.out.find(kFoundJson) != std::string::npos, "measurement: " + run.out);
     };
-    job.peaksKiB = peaksKiB;
     return job;
 }
 
@@ -65,15 +62,14 @@ void FillDense(const ScratchFile& file, End end) {
     ReadWhole(file.Path(), kMiB);
 }
 
-// dd first, then the in-process read loop, then each chunk size; peak memory
-// of each chunk size's runs.
+// dd first, then the in-process read loop, then each chunk size; then the
+// peak memory of one more run at each chunk size.
 void WarmRows(Report& report, const ScratchFile& file, End end) {
-    std::vector<std::vector<std::int64_t>> peaks(std::size(kChunkUnits));
     std::vector<TimedRun> runs = {
         ProcessTimer(DdJob(file.Path())),
         [&] { return Seconds([&] { ReadWhole(file.Path(), kMiB); }, Clock::Wall); }};
     for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
-        runs.push_back(ProcessTimer(CliMeasureJob(file.Path(), kChunkUnits[i], end, &peaks[i])));
+        runs.push_back(ProcessTimer(CliMeasureJob(file.Path(), kChunkUnits[i], end)));
     }
     const auto measured = Measure(file.Size(), runs, kProcessRounds);
     report.Versus("1 MiB read loop in-process vs dd bs=1M, warm", "-", measured[1], measured[0], 0);
@@ -83,7 +79,7 @@ void WarmRows(Report& report, const ScratchFile& file, End end) {
     }
     const std::int64_t idle = IdleCliKiB();
     for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
-        const std::int64_t peak = *std::max_element(peaks[i].begin(), peaks[i].end());
+        const std::int64_t peak = PeakKiB(CliMeasureJob(file.Path(), kChunkUnits[i], end).argv);
         report.Memory(RowName(end, ", peak memory above idle"), ChunkLabel(kChunkUnits[i] * kUnit),
                       static_cast<double>(peak - idle) / 1024, kMemoryLimitMib);
     }

@@ -8,7 +8,6 @@
 #include "rowgroups.h"
 #include "scratch.h"
 
-#include <algorithm>
 
 namespace {
 
@@ -52,16 +51,19 @@ TimedRun CpAndSync(const CopyFiles& files, bool cold) {
     };
 }
 
-TimedRun CliCopy(const CopyFiles& files, bool cold, std::vector<std::int64_t>& peaksKiB) {
-    ProcessJob job({CliProgram().string(), "--json", "--chunk", std::to_string(kChunkUnits),
-                    files.input.string()});
+std::vector<std::string> CliCopyArgs(const CopyFiles& files) {
+    return {CliProgram().string(), "--json", "--chunk", std::to_string(kChunkUnits),
+            files.input.string()};
+}
+
+TimedRun CliCopy(const CopyFiles& files, bool cold) {
+    ProcessJob job(CliCopyArgs(files));
     job.before = Before(files, cold);
     job.check = [ours = files.ours](const ProcessRun& run) {
         Expect(run.out.find("\"out_size\":" + std::to_string(kKept)) != std::string::npos &&
                    fs::file_size(ours) == static_cast<std::uintmax_t>(kKept),
                "trimmed copy: " + run.out);
     };
-    job.peaksKiB = &peaksKiB;
     return ProcessTimer(std::move(job));
 }
 
@@ -76,37 +78,36 @@ void bench::TrimCopyRows(Report& report, const fs::path& folder) {
                           kst::PathFromUtf8(kst::OutputBesideInput(input.Path().string())),
                           folder / "cp-copy.bin"};
     const std::string chunk = ChunkLabel(kChunkUnits * kUnit);
-    std::vector<std::int64_t> peaks;
 
     ReadWhole(input.Path(), kMiB);
-    auto measured = Measure(input.Size(), {CpAndSync(files, false), CliCopy(files, false, peaks)},
-                            kProcessRounds);
+    auto measured =
+        Measure(input.Size(), {CpAndSync(files, false), CliCopy(files, false)}, kProcessRounds);
     report.Versus("trim copy 1 GiB, warm, vs cp + sync", chunk, measured[1], measured[0], 1.0);
 
     if (WindowProgram().empty()) {
         report.Skipped("trim copy 1 GiB, window vs kestrune-cli", chunk,
                        "the window was not built");
     } else {
-        measured = Measure(
-            input.Size(),
-            {CliCopy(files, false, peaks),
-             WindowTimer(input.Path(), kChunkUnits, false, "1,073,741,824", Before(files, false))},
-            kProcessRounds);
+        measured =
+            Measure(input.Size(),
+                    {CliCopy(files, false), WindowTimer(input.Path(), kChunkUnits, false,
+                                                        "1,073,741,824", Before(files, false))},
+                    kProcessRounds);
         report.Versus("trim copy 1 GiB, window vs kestrune-cli", chunk, measured[1], measured[0],
                       0.91);
     }
 
     if (DropPageCache()) {
-        measured = Measure(input.Size(), {CpAndSync(files, true), CliCopy(files, true, peaks)},
-                           kProcessRounds);
+        measured =
+            Measure(input.Size(), {CpAndSync(files, true), CliCopy(files, true)}, kProcessRounds);
         report.Versus("trim copy 1 GiB, cold, vs cp + sync", chunk, measured[1], measured[0], 1.0);
     } else {
         report.Skipped("trim copy 1 GiB, cold, vs cp + sync", chunk,
                        "the page cache cannot be dropped here: not root");
     }
     Before(files, false)();
-
-    const std::int64_t peak = *std::max_element(peaks.begin(), peaks.end());
+    const std::int64_t peak = PeakKiB(CliCopyArgs(files));
+    Before(files, false)();
     report.Memory("trim copy 1 GiB, peak memory above idle", chunk,
                   static_cast<double>(peak - IdleCliKiB()) / 1024, 64);
 }

@@ -4,6 +4,7 @@
 // README.
 //   kestrune-bench [folder [group ...]]
 #include "measure.h"
+#include "process.h"
 #include "rowgroups.h"
 #include "scratch.h"
 
@@ -81,6 +82,9 @@ bool Wanted(const std::string& name, int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--peak-kib") {
+        return bench::PrintPeakKiB(argc, argv);
+    }
     try {
         const WorkFolder folder(argc > 1 ? argv[1] : nullptr);
         const std::int64_t space = bench::FreeBytes(folder.Path());

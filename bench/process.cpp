@@ -4,6 +4,7 @@
 #include "measure.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <pty.h>
@@ -129,9 +130,6 @@ TimedRun ProcessTimer(ProcessJob job) {
         if (job.check) {
             job.check(run);
         }
-        if (job.peaksKiB != nullptr) {
-            job.peaksKiB->push_back(run.peakKiB);
-        }
         return run.seconds;
     };
 }
@@ -153,8 +151,20 @@ TimedRun WindowTimer(const std::filesystem::path& file, std::int32_t units, bool
     };
 }
 
+std::int64_t PeakKiB(const std::vector<std::string>& argv) {
+    std::vector<std::string> spawner = {"/proc/self/exe", "--peak-kib"};
+    spawner.insert(spawner.end(), argv.begin(), argv.end());
+    return std::stoll(RunChecked(spawner).out);
+}
+
+int PrintPeakKiB(int argc, char** argv) {
+    const ProcessRun run = RunProcess(std::vector<std::string>(argv + 2, argv + argc));
+    std::printf("%lld\n", static_cast<long long>(run.peakKiB));
+    return run.status;
+}
+
 std::int64_t IdleCliKiB() {
-    return RunChecked({CliProgram().string(), "--version"}).peakKiB;
+    return PeakKiB({CliProgram().string(), "--version"});
 }
 
 bool DropPageCache() {

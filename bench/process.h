@@ -23,7 +23,7 @@ struct ProcessSetup {
 struct ProcessRun {
     int status = -1;          // exit status, or 128 + the signal that ended it
     double seconds = 0;       // wall clock, from the fork to the reaping
-    std::int64_t peakKiB = 0; // the child's peak resident size
+    std::int64_t peakKiB = 0; // the child's peak resident size (see PeakKiB)
     std::string out;          // its stdout, or all the terminal showed
 };
 
@@ -35,7 +35,7 @@ ProcessRun RunChecked(const std::vector<std::string>& argv, const ProcessSetup& 
 
 // A timed run of a whole process: `before` runs first, untimed (a dropped
 // page cache, a removed output); `check` is handed the finished run and
-// throws on a wrong result; the child's peak memory goes to peaksKiB.
+// throws on a wrong result.
 struct ProcessJob {
     explicit ProcessJob(std::vector<std::string> args) : argv(std::move(args)) {}
 
@@ -43,7 +43,6 @@ struct ProcessJob {
     ProcessSetup setup;
     std::function<void()> before;
     std::function<void(const ProcessRun&)> check;
-    std::vector<std::int64_t>* peaksKiB = nullptr;
 };
 TimedRun ProcessTimer(ProcessJob job);
 
@@ -52,6 +51,12 @@ TimedRun ProcessTimer(ProcessJob job);
 // show wantOutSize.
 TimedRun WindowTimer(const std::filesystem::path& file, std::int32_t units, bool measureOnly,
                      const std::string& wantOutSize, std::function<void()> before = {});
+
+// A child's peak resident size counts the memory of its parent at the fork,
+// so the peak of argv is taken by this program started afresh, small, as
+// the one that forks it: "kestrune-bench --peak-kib ARGV..." prints it.
+std::int64_t PeakKiB(const std::vector<std::string>& argv);
+int PrintPeakKiB(int argc, char** argv);
 
 // Peak memory of kestrune-cli that only prints its version: what every run
 // of it holds before any job.
