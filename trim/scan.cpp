@@ -92,7 +92,7 @@ public:
         : state_(state), plan_(state, side), reader_(plan_),
           workers_([this](std::int64_t slice, std::uint8_t* buffer,
                           int worker) { return reader_(slice, buffer, worker); },
-                   plan_.grid.chunks * perChunk_, plan_.sliceBytes, plan_.twoWorkers) {}
+                   slices_, plan_.sliceBytes, plan_.twoWorkers) {}
 
     ByteRange Chunk(std::int64_t visit) const { return plan_.Chunk(visit); }
 
@@ -106,7 +106,10 @@ public:
         std::int64_t found = -1;
         bool read = false;
         for (std::int64_t slice = visit * perChunk_; slice < end && found < 0; ++slice) {
-            const SliceResult result = workers_.Take(end);
+            // While it waits the job's thread tests slices of later chunks
+            // too: with small chunks, keeping to its own would leave it
+            // idle, waiting on the second thread, once per chunk.
+            const SliceResult result = workers_.Take(slices_);
             if (result.failed) {
                 ThrowReadFailure(state_);
             }
@@ -131,6 +134,7 @@ private:
     JobState& state_;
     const ScanPlan plan_;
     const std::int64_t perChunk_ = plan_.SlicesPerChunk();
+    const std::int64_t slices_ = plan_.grid.chunks * perChunk_;
     SliceReader reader_;   // after plan_, which it uses
     SliceWorkers workers_; // after reader_, which its second thread uses
     bool unverified_ = false;
