@@ -66,6 +66,24 @@ status=0
 QT_QPA_PLATFORM=offscreen timeout 3 "${command[@]}" || status=$?
 [ "$status" -eq 124 ] || fail "installed program exited with $status within 3 s"
 
+# The installed kestrune-cli walks a folder, aligns, hashes and records each
+# copy, and restores an original from its record byte for byte.
+work=$(mktemp -d)
+trap 'rm -rf "$work"; remove' EXIT
+mkdir -p "$work/tree/sub"
+{ head -c 5000 /dev/urandom; head -c 70000 /dev/zero; } >"$work/tree/sub/a.bin"
+{ head -c 3000 /dev/urandom; head -c 9000 /dev/zero; } >"$work/tree/b.bin"
+cp "$work/tree/sub/a.bin" "$work/a.orig"
+/usr/bin/kestrune-cli -r --align 4K --hash crc32,sha256 --record "$work/tree" 2>"$work/log" ||
+    fail "installed kestrune-cli failed: $(cat "$work/log")"
+[ "$(stat -c %s "$work/tree/sub/a(KST).bin")" -eq 8192 ] || fail "aligned copy is not 8192 bytes"
+grep -q "sha256 input  $(sha256sum <"$work/a.orig" | cut -d' ' -f1)" "$work/log" ||
+    fail "installed kestrune-cli's sha256 differs from sha256sum: $(cat "$work/log")"
+rm "$work/tree/sub/a.bin"
+/usr/bin/kestrune-cli restore "$work/tree/sub/a(KST).bin.kstrec" 2>>"$work/log" ||
+    fail "installed restore failed: $(cat "$work/log")"
+cmp -s "$work/a.orig" "$work/tree/sub/a.bin" || fail "restored file differs from the original"
+
 # The installed page is found by name and renders without warnings.
 shown=$(MANWIDTH=80 man kestrune-cli) || fail "man kestrune-cli failed"
 grep -q 'kestrune-cli restore' <<<"$shown" || fail "man kestrune-cli shows no page: $shown"
@@ -89,5 +107,5 @@ completed=$(bash -c '
 for word in --recursive --skip-existing --align --hash --record 0x00 0xFF auto; do
     grep -qw -- "$word" <<<"$completed" || fail "bash completion misses $word: $completed"
 done
-echo "package: $(basename "$deb") builds, validates, installs and starts; its manual page" \
-    "and bash completion work"
+echo "package: $(basename "$deb") builds, validates, installs and starts; its CLI trims," \
+    "records and restores; its manual page and bash completion work"
