@@ -30,6 +30,8 @@ namespace {
     if (quietErr) {
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, STDERR_FILENO);
+    } else if (out >= 0) {
+        ::dup2(out, STDERR_FILENO);
     }
     for (const std::string& entry : environment) {
         ::putenv(const_cast<char*>(entry.c_str()));
@@ -55,6 +57,10 @@ std::string Drain(int fd) {
     }
 }
 
+double SecondsOf(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+}
+
 ProcessRun Reap(pid_t pid, double start) {
     ProcessRun run;
     int status = 0;
@@ -67,6 +73,7 @@ ProcessRun Reap(pid_t pid, double start) {
     run.seconds = Now(Clock::Wall) - start;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.peakKiB = usage.ru_maxrss;
+    run.cpuSeconds = SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime);
     return run;
 }
 
@@ -103,7 +110,7 @@ ProcessRun RunProcess(const std::vector<std::string>& argv, const ProcessSetup& 
         Fail("fork");
     }
     if (pid == 0) {
-        Exec(args, setup.environment, pipe[1], true);
+        Exec(args, setup.environment, pipe[1], !setup.keepStderr);
     }
     ::close(pipe[1]);
     std::string out = Drain(pipe[0]);

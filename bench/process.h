@@ -18,12 +18,15 @@ struct ProcessSetup {
     bool terminal = false;
     // Extra "NAME=value" entries for the child's environment.
     std::vector<std::string> environment;
+    // Off a terminal: stderr into the same pipe as stdout, not /dev/null.
+    bool keepStderr = false;
 };
 
 struct ProcessRun {
     int status = -1;          // exit status, or 128 + the signal that ended it
     double seconds = 0;       // wall clock, from the fork to the reaping
     std::int64_t peakKiB = 0; // the child's peak resident size (see PeakKiB)
+    double cpuSeconds = 0;    // the child's own user and system time
     std::string out;          // its stdout, or all the terminal showed
 };
 
