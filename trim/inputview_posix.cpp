@@ -46,10 +46,17 @@ void InstallHandler() {
     struct sigaction action {};
     action.sa_sigaction = OnBusError;
     // Not blocked while handled: the way back then leaves the thread's mask as
-    // it was, and taking it costs no call to save the mask.
+    // it was, so a test need not save the mask each time it starts.
     action.sa_flags = SA_SIGINFO | SA_NODEFER;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGBUS, &action, &gPrevious);
+}
+
+void UnblockBusErrors() {
+    sigset_t bus;
+    sigemptyset(&bus);
+    sigaddset(&bus, SIGBUS);
+    ::pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
 }
 
 std::int64_t PageBytes() {
@@ -104,7 +111,11 @@ bool InputView::Run(std::int64_t pos, std::int64_t length, Test test, const void
                     std::int64_t& result) const {
     sigjmp_buf back;
     if (sigsetjmp(back, 0) != 0) {
-        return false; // the handler came back: a page could not be had
+        // The handler came back: a page could not be had. Whoever ran the
+        // handler may have blocked the signal meanwhile; a second one while
+        // blocked would end the process.
+        UnblockBusErrors();
+        return false;
     }
     tRunning = &back;
     result = test(base_ + (pos - from_), length, context);
