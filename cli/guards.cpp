@@ -40,14 +40,15 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& input, std::int
                                     std::int64_t length) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
     InputFile file;
-    const std::int64_t read = file.Open(input) ? file.ReadAt(pos, bytes.data(), length) : 0;
+    const std::int64_t read =
+        file.Open(input, InputFile::Watch::None) ? file.ReadAt(pos, bytes.data(), length) : 0;
     bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(read, 0)));
     return bytes;
 }
 
 std::optional<std::uint8_t> LastByte(const std::filesystem::path& input) {
     InputFile file;
-    const std::int64_t size = file.Open(input) ? file.Size() : -1;
+    const std::int64_t size = file.Open(input, InputFile::Watch::None) ? file.Size() : -1;
     std::uint8_t byte = 0;
     if (size < 1 || file.ReadAt(size - 1, &byte, 1) != 1) {
         return std::nullopt;

@@ -22,7 +22,11 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    bool Open(const std::filesystem::path& path);
+    // Where the system can, an input watches for writes by others (see
+    // Unchanged). Closing a watch waits on the system for milliseconds, so a
+    // glance at a few bytes may go without.
+    enum class Watch { Writes, None };
+    bool Open(const std::filesystem::path& path, Watch watch = Watch::Writes);
     bool IsOpen() const;
     void Close();
 

@@ -98,7 +98,7 @@ InputFile::~InputFile() {
     Close();
 }
 
-bool InputFile::Open(const std::filesystem::path& path) {
+bool InputFile::Open(const std::filesystem::path& path, Watch watch) {
     Close();
     int fd = OpenNonBlocking(path, O_RDONLY);
     struct stat st {};
@@ -107,7 +107,8 @@ bool InputFile::Open(const std::filesystem::path& path) {
         return false;
     }
     handle_ = fd;
-    writeWatch_ = WatchWrites(fd); // before the stamp: no write falls between
+    // Before the stamp: no write falls between.
+    writeWatch_ = watch == Watch::Writes ? WatchWrites(fd) : kClosed;
     if (!ReadStamp(fd, openSize_, openTime_)) {
         Close();
         return false;

@@ -86,7 +86,7 @@ InputFile::~InputFile() {
     Close();
 }
 
-bool InputFile::Open(const std::filesystem::path& path) {
+bool InputFile::Open(const std::filesystem::path& path, Watch) {
     Close();
     HANDLE h = ::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);

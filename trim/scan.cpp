@@ -116,10 +116,13 @@ private:
             return;
         }
         const std::int64_t to = std::min(plan_.insize, reached + kPrefetchAhead + kPrefetchStep);
+        // Not from where the last ask ended when the scan has passed it,
+        // crossing holes: what lies behind the scan is of no more use.
+        const std::int64_t from = std::max(asked, reached);
         const ByteRange ask =
-            leading ? ByteRange{asked, to - asked} : ByteRange{plan_.insize - to, to - asked};
+            leading ? ByteRange{from, to - from} : ByteRange{plan_.insize - to, to - from};
         std::uint8_t probe = 0;
-        if (prefetchedTo_.compare_exchange_strong(asked, to) &&
+        if (prefetchedTo_.compare_exchange_strong(asked, to) && ask.length > 0 &&
             plan_.input->ReadCachedAt(leading ? to - 1 : ask.start, &probe, 1) == 0) {
             plan_.input->Prefetch(ask.start, ask.length);
         }
