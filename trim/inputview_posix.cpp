@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "inputview.h"
 
-#include <csetjmp>
 #include <mutex>
+#include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -122,10 +122,6 @@ bool InputView::Run(std::int64_t pos, std::int64_t length, Test test, const void
     tRunning = nullptr;
     return true;
 }
-
-} // namespace kst
-
-namespace kst {
 
 std::int64_t InputView::ThreadFaults() {
 #ifdef RUSAGE_THREAD
