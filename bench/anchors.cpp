@@ -102,7 +102,7 @@ void ColdRows(Report& report, const ScratchFile& file) {
     for (const std::int32_t units : kColdUnits) {
         runs.push_back(ProcessTimer(Cold(CliMeasureJob(file.Path(), units, End::Tail))));
     }
-    const auto measured = Measure(file.Size(), runs, kProcessRounds);
+    const auto measured = Measure(file.Size(), runs, kColdRounds);
     for (std::size_t i = 0; i < std::size(kColdUnits); ++i) {
         report.Versus(RowName(End::Tail, ", cold, vs dd bs=1M"), ChunkLabel(kColdUnits[i] * kUnit),
                       measured[i + 1], measured[0], 1.0);

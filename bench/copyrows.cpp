@@ -8,7 +8,6 @@
 #include "rowgroups.h"
 #include "scratch.h"
 
-
 namespace {
 
 using namespace bench;
@@ -99,7 +98,7 @@ void bench::TrimCopyRows(Report& report, const fs::path& folder) {
 
     if (DropPageCache()) {
         measured =
-            Measure(input.Size(), {CpAndSync(files, true), CliCopy(files, true)}, kProcessRounds);
+            Measure(input.Size(), {CpAndSync(files, true), CliCopy(files, true)}, kColdRounds);
         report.Versus("trim copy 1 GiB, cold, vs cp + sync", chunk, measured[1], measured[0], 1.0);
     } else {
         report.Skipped("trim copy 1 GiB, cold, vs cp + sync", chunk,

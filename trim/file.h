@@ -107,6 +107,10 @@ public:
     // first; where that is refused the range is still zeros, only stored).
     // False on failure.
     bool AppendZeros(std::int64_t count);
+    // Starts writing what was appended so far to the disk, without waiting
+    // for it, so that Commit's flush finds little left to do. A hint: its
+    // failures show in Commit.
+    void StartWriteback();
     // Flushes the data to the disk, renames the file onto the destination
     // and makes the folder entry durable. False when the data could not be
     // stored or named; the file is then removed on Discard.
@@ -125,8 +129,9 @@ private:
 #ifdef _WIN32
     bool sparseTried_ = false;
 #else
-    int folder_ = -1;        // the destination's folder, for the renames
-    int pipe_[2] = {-1, -1}; // CopyFrom's, made at its first use
+    int folder_ = -1;                // the destination's folder, for the renames
+    int pipe_[2] = {-1, -1};         // CopyFrom's, made at its first use
+    std::int64_t writebackFrom_ = 0; // what lies before is being written back
 #endif
 };
 

@@ -368,6 +368,7 @@ void OutputFile::Discard() {
     }
     CloseQuietly(folder_);
     kernelCopy_ = true;
+    writebackFrom_ = 0;
 }
 
 std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) {
@@ -383,6 +384,21 @@ std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) 
         done += n;
     }
     return done;
+}
+
+void OutputFile::StartWriteback() {
+#ifdef __linux__
+    // Steps of a few MiB: each is one request to the disk, not one per page.
+    constexpr std::int64_t kStep = std::int64_t{8} << 20;
+    if (tempPath_.empty()) {
+        return; // a device written in place
+    }
+    const off_t end = ::lseek(handle_, 0, SEEK_CUR);
+    if (end - writebackFrom_ >= kStep) {
+        ::sync_file_range(handle_, writebackFrom_, end - writebackFrom_, SYNC_FILE_RANGE_WRITE);
+        writebackFrom_ = end;
+    }
+#endif
 }
 
 bool OutputFile::AppendZeros(std::int64_t count) {

@@ -2,11 +2,17 @@
 // The copy inside the kernel: an output on the input's file system and one
 // on another come out byte for byte as the reference trim, with the same
 // progress; CopyFrom stops for good where the kernel refuses or the input
-// ends, leaving the rest to the buffered path.
+// ends, leaving the rest to the buffered path; the output goes on to the
+// disk during the copy only while the input comes from the cache.
 #include "fastpathtest.h"
 
+#include <cstring>
+#include <fcntl.h>
+#include <linux/magic.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -121,6 +127,73 @@ TEST_F(KernelCopy, CopyFromStopsForGoodWhenRefused) {
     ASSERT_EQ(out.Create("/dev/full", in), kst::CreateResult::Created);
     EXPECT_EQ(out.CopyFrom(in, 0, 4000), 0);
     EXPECT_EQ(out.CopyFrom(in, 0, 4000), 0);
+}
+
+// Dirty bytes of the file's first length bytes in the system's cache, or -1
+// where the system cannot tell (cachestat came with Linux 6.5).
+std::int64_t DirtyBytes(const fs::path& path, std::int64_t length) {
+    struct {
+        std::uint64_t off, len;
+    } range{0, static_cast<std::uint64_t>(length)};
+    struct {
+        std::uint64_t cache, dirty, writeback, evicted, recentlyEvicted;
+    } stat{};
+    constexpr long kCachestat = 451;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const long rc = fd < 0 ? -1 : ::syscall(kCachestat, fd, &range, &stat, 0);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return rc == 0 ? static_cast<std::int64_t>(stat.dirty) * ::sysconf(_SC_PAGESIZE) : -1;
+}
+
+bool OnTmpfs(const fs::path& path) {
+    struct statfs fs {};
+    return ::statfs(path.c_str(), &fs) == 0 && fs.f_type == TMPFS_MAGIC;
+}
+
+// From the cache the disk has only the output to write, so it is sent on as
+// it is copied; read from the disk, the input would have the disk take turns.
+// The input's start is dropped from the cache: the scan leaves its end there.
+TEST_F(KernelCopy, OutputIsWrittenBackDuringTheCopyOnlyWhileTheInputIsCached) {
+    constexpr std::int64_t kMiB = std::int64_t{1} << 20;
+    constexpr std::int64_t kSampled = 8 * kMiB; // two chunks, one step of writeback
+    Bytes bytes(64 * kMiB);
+    std::mt19937_64 random(5);
+    for (std::size_t i = 0; i < bytes.size(); i += 8) {
+        const std::uint64_t word = random() | 1;
+        std::memcpy(&bytes[i], &word, 8);
+    }
+    bytes.resize(bytes.size() + kMiB); // a zero tail to trim
+    Drop("in.bin", bytes);
+    if (OnTmpfs(dir.Path()) || DirtyBytes(input, 1) < 0) {
+        GTEST_SKIP() << "no writeback to watch here";
+    }
+    options.chunkUnit = 4 * kMiB;
+    for (const bool cached : {true, false}) {
+        const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::fdatasync(in), 0); // clean, so that it can be dropped
+        if (!cached) {
+            ::posix_fadvise(in, 0, 48 * kMiB, POSIX_FADV_DONTNEED);
+        }
+        ::close(in);
+        std::int64_t dirty = -1;
+        host.onYield = [&](int) {
+            const auto temps = TempFilesIn(dir.Path());
+            if (dirty < 0 && temps.size() == 1 &&
+                fs::file_size(temps[0]) >= static_cast<std::uintmax_t>(kSampled)) {
+                dirty = DirtyBytes(temps[0], kSampled);
+            }
+        };
+        fs::remove(Output());
+        Run();
+        const Bytes out = ReadAll(Output());
+        ASSERT_TRUE(out.size() == bytes.size() - kMiB &&
+                    std::equal(out.begin(), out.end(), bytes.begin()))
+            << cached;
+        ASSERT_GE(dirty, 0) << cached;
+        EXPECT_EQ(dirty < kSampled / 2, cached) << dirty;
+    }
 }
 
 } // namespace
