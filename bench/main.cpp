@@ -97,10 +97,10 @@ int main(int argc, char** argv) {
         std::printf(
             "kestrune-bench: files in %s\n"
             "In-process rows (GB/s): bytes per second, median of %d rounds; ratio: median of\n"
-            "each round's ratio to its baseline. Zero test and copy rows: the benchmark\n"
-            "thread's CPU time (user and system), each copy flushed to the disk; scan rows:\n"
-            "elapsed time, as the scans read ahead on a second thread and the baseline reads\n"
-            "on one.\n"
+            "each round's ratio to its baseline. Zero test rows: the benchmark thread's CPU\n"
+            "time (user and system); copy rows: elapsed time, each copy flushed to the disk,\n"
+            "mostly a wait for it; scan rows: elapsed time, as the scans read ahead on a\n"
+            "second thread and the baseline reads on one.\n"
             "Whole-process rows (s): median wall-clock seconds of each side over interleaved\n"
             "rounds; ratio: median of each round's baseline time over ours (above 1: ours is\n"
             "faster). Window rows time the job from the press of Execute to its return.\n",
