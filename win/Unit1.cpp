@@ -3,6 +3,7 @@
 
 #include "Dpi.h"
 #include "FolderDialog.h"
+#include "MemoKeys.h"
 #include "MessageBoxes.h"
 #include "WinText.h"
 #include "kestrune_version.h"
@@ -222,6 +223,7 @@ void TForm1::CreateControls() {
                    kShown | kTabStop | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                    WS_EX_CLIENTEDGE, kMemo1, Design(8, 192, 361, 105));
     SendMessageW(Memo1, EM_SETLIMITTEXT, 0, 0);
+    kst::win::LetTabLeave(Memo1);
     RadioGroup1.SetItem(0, AddControl(WC_BUTTONW, L"読み込みファイルと同じ",
                                       kShown | kTabStop | BS_AUTORADIOBUTTON, 0, kRadioItem0,
                                       RadioItemRect(0)));

@@ -62,6 +62,44 @@ void PumpMessages() {
     }
 }
 
+void PressKey(WORD key, std::initializer_list<WORD> held) {
+    std::vector<INPUT> strokes;
+    const auto stroke = [&](WORD virtualKey, DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtualKey;
+        input.ki.dwFlags = flags;
+        strokes.push_back(input);
+    };
+    for (const WORD modifier : held) {
+        stroke(modifier, 0);
+    }
+    stroke(key, 0);
+    stroke(key, KEYEVENTF_KEYUP);
+    for (const WORD modifier : held) {
+        stroke(modifier, KEYEVENTF_KEYUP);
+    }
+    ASSERT_EQ(SendInput(static_cast<UINT>(strokes.size()), strokes.data(), sizeof(INPUT)),
+              strokes.size());
+}
+
+HWND FocusedControl(HWND window) {
+    HWND focus = GetFocus();
+    while (focus != nullptr && GetParent(focus) != window) {
+        focus = GetParent(focus);
+    }
+    return focus;
+}
+
+std::vector<HWND> TabCycle(HWND window, HWND start) {
+    std::vector<HWND> order{start};
+    for (HWND next = GetNextDlgTabItem(window, start, FALSE); next != start && order.size() < 20;
+         next = GetNextDlgTabItem(window, next, FALSE)) {
+        order.push_back(next);
+    }
+    return order;
+}
+
 // The block the shell hands over: DROPFILES, then each path and a final
 // empty one, in UTF-16. The window releases it with DragFinish.
 void DropFiles(HWND window, const std::vector<std::wstring>& paths) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,13 @@ void Type(HWND field, const std::wstring& text);
 RECT PlaceOf(HWND control);
 // Dispatches everything pending, as the message loop would.
 void PumpMessages();
+// A key pressed and released at the keyboard, the held keys down around it;
+// the window sees it at the next dispatch.
+void PressKey(WORD key, std::initializer_list<WORD> held = {});
+// The window's control that has the focus: the combo box for its field.
+HWND FocusedControl(HWND window);
+// The controls Tab reaches from start, once round, in the window's order.
+std::vector<HWND> TabCycle(HWND window, HWND start);
 // Delivers a shell drop of paths to window, made in this process.
 void DropFiles(HWND window, const std::vector<std::wstring>& paths);
 // The file's text lines as the log shows them: each ends in CR LF.

@@ -81,15 +81,7 @@ std::wstring ClassOf(HWND control) {
 class WindowTest : public FormTest {
 protected:
     // The controls reached by Tab from Button1, once round.
-    std::vector<HWND> TabCycle() {
-        std::vector<HWND> order{Form().Button1};
-        for (HWND next = GetNextDlgTabItem(Form().Handle(), Form().Button1, FALSE);
-             next != Form().Button1 && order.size() < 20;
-             next = GetNextDlgTabItem(Form().Handle(), next, FALSE)) {
-            order.push_back(next);
-        }
-        return order;
-    }
+    std::vector<HWND> TabCycle() { return ::TabCycle(Form().Handle(), Form().Button1); }
 };
 
 TEST_F(WindowTest, EveryControlHasItsPlaceTextAndState) {
@@ -177,6 +169,36 @@ TEST_F(WindowTest, TabVisitsTheEnabledControlsInOrder) {
     EXPECT_EQ(TabCycle(),
               (std::vector<HWND>{f.Button1, f.Memo1, f.RadioGroup1.Item(1), f.Button2, f.Edit1,
                                  f.CheckBox1, f.Edit2, f.CheckBox2, f.CheckBox3, f.ComboBox1}));
+}
+
+// Keys as the user presses them, through the message loop's dispatch: no
+// control keeps Tab, Memo1 included; Ctrl+Tab types a tab into Memo1.
+TEST_F(WindowTest, TabAndShiftTabWalkTheCycleBothWays) {
+    TForm1& f = Form();
+    const std::vector<HWND> cycle = TabCycle(); // without the disabled and hidden ones
+    const auto walk = [&](std::initializer_list<WORD> held) {
+        std::vector<HWND> reached;
+        SetFocus(f.Button1);
+        for (std::size_t step = 0; step < cycle.size(); ++step) {
+            PressKey(VK_TAB, held);
+            PumpMessages();
+            reached.push_back(FocusedControl(f.Handle()));
+        }
+        return reached;
+    };
+    std::vector<HWND> forwards(cycle.begin() + 1, cycle.end());
+    forwards.push_back(f.Button1);
+    EXPECT_EQ(walk({}), forwards);
+    std::vector<HWND> backwards(cycle.rbegin(), cycle.rend() - 1);
+    backwards.push_back(f.Button1);
+    EXPECT_EQ(walk({VK_SHIFT}), backwards);
+    EXPECT_EQ(Text(f.Memo1), L""); // Tab typed nothing on its way through
+
+    SetFocus(f.Memo1);
+    PressKey(VK_TAB, {VK_CONTROL});
+    PumpMessages();
+    EXPECT_EQ(GetFocus(), f.Memo1);
+    EXPECT_EQ(Text(f.Memo1), L"\t");
 }
 
 // Edit1 and Button2 lie over the group's frame; labels and gauge beneath all.
