@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Dpi.h"
 #include "MessageBoxes.h"
+#include "RunningMarker.h"
 #include "Unit1.h"
 
 #include <commctrl.h>
@@ -24,6 +25,7 @@ int RunMessageLoop(TForm1& form) {
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int show) {
+    const kst::win::RunningMarker running;
     kst::win::BecomePerMonitorAware();
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                         ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
