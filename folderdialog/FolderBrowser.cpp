@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "FolderBrowser.h"
 
+#include "Places.h"
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileIconProvider>
@@ -8,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -18,11 +21,23 @@ namespace {
 constexpr int PathRole = Qt::UserRole;
 constexpr int ListedRole = Qt::UserRole + 1;
 
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity PathCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity PathCase = Qt::CaseSensitive;
-#endif
+// The desktop's icon for the place where its theme has one, else the style's.
+QIcon PlaceIcon(const PlaceKind kind, const QStyle& style) {
+    switch (kind) {
+    case PlaceKind::Home:
+        return QIcon::fromTheme(QStringLiteral("user-home"),
+                                style.standardIcon(QStyle::SP_DirHomeIcon));
+    case PlaceKind::Removable:
+        return QIcon::fromTheme(QStringLiteral("drive-removable-media"),
+                                style.standardIcon(QStyle::SP_DriveFDIcon));
+    case PlaceKind::Drive:
+        return QIcon::fromTheme(QStringLiteral("drive-harddisk"),
+                                style.standardIcon(QStyle::SP_DriveHDIcon));
+    case PlaceKind::Root:
+        break;
+    }
+    return QFileIconProvider().icon(QAbstractFileIconProvider::Drive);
+}
 
 QTreeWidgetItem* AddFolder(QTreeWidgetItem* parent, const QString& name, const QString& path,
                            const QIcon& icon) {
@@ -51,7 +66,7 @@ void ListSubfolders(QTreeWidgetItem* const item) {
 
 QTreeWidgetItem* ChildNamed(const QTreeWidgetItem* const parent, const QString& name) {
     for (int i = 0; i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0).compare(name, PathCase) == 0) {
+        if (parent->child(i)->text(0).compare(name, kPathCase) == 0) {
             return parent->child(i);
         }
     }
@@ -122,10 +137,9 @@ void FolderBrowser::BuildTree() {
     auto* const computer = new QTreeWidgetItem(tree_, {QStringLiteral("コンピューター")});
     computer->setIcon(0, icons.icon(QAbstractFileIconProvider::Computer));
     computer->setData(0, ListedRole, true);
-    const QIcon driveIcon = icons.icon(QAbstractFileIconProvider::Drive);
-    for (const QFileInfo& drive : QDir::drives()) {
-        const QString path = drive.absoluteFilePath();
-        AddFolder(computer, QDir::toNativeSeparators(path), path, driveIcon);
+    const QList<Volume> volumes = volumesHook ? volumesHook() : MountedUserVolumes();
+    for (const Place& place : ComputerPlaces(QDir::homePath(), volumes)) {
+        AddFolder(computer, place.name, place.path, PlaceIcon(place.kind, *style()));
     }
     computer->setExpanded(true);
     tree_->setCurrentItem(computer);
@@ -142,17 +156,25 @@ QString FolderBrowser::ItemPath(const QTreeWidgetItem* const item) {
     return item != nullptr ? item->data(0, PathRole).toString() : QString();
 }
 
+// Under the place nearest to the folder, so a folder in the home folder or
+// on a volume opens there rather than below the root.
 QTreeWidgetItem* FolderBrowser::FindFolder(const QString& path) const {
     const QString target = QDir::cleanPath(QDir::fromNativeSeparators(path));
     const QTreeWidgetItem* const computer = tree_->topLevelItem(0);
+    QTreeWidgetItem* nearest = nullptr;
+    QString nearestPath;
     for (int i = 0; i < computer->childCount(); ++i) {
-        QTreeWidgetItem* const root = computer->child(i);
-        const QString rootPath = QDir::fromNativeSeparators(ItemPath(root));
-        if (target.startsWith(rootPath, PathCase)) {
-            return Descend(root, target.mid(rootPath.size()).split(u'/', Qt::SkipEmptyParts));
+        QTreeWidgetItem* const place = computer->child(i);
+        const QString placePath = QDir::fromNativeSeparators(ItemPath(place));
+        if (IsAtOrBelow(target, placePath) && placePath.size() > nearestPath.size()) {
+            nearest = place;
+            nearestPath = placePath;
         }
     }
-    return nullptr;
+    if (nearest == nullptr) {
+        return nullptr;
+    }
+    return Descend(nearest, target.mid(nearestPath.size()).split(u'/', Qt::SkipEmptyParts));
 }
 
 void FolderBrowser::SetSelection(const QString& path) {

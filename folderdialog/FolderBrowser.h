@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Places.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -27,7 +29,8 @@ struct BrowseInfo {
 };
 
 // Modal folder tree under a "computer" item whose children are the file-system
-// roots, with a status line and OK / Cancel. Folders are listed when first expanded.
+// roots, the home folder and the user's volumes, with a status line and
+// OK / Cancel. Folders are listed when first expanded.
 class FolderBrowser : public QDialog {
     Q_OBJECT
 public:
@@ -45,6 +48,8 @@ public:
 
     // Called once a browser is shown, before it notifies Initialized; lets tests drive it.
     static inline std::function<void(FolderBrowser&)> openedHook;
+    // Lists the volumes in place of the mounted ones; lets tests give their own.
+    static inline std::function<QList<Volume>()> volumesHook;
 
 signals:
     void StatusTextSet(const QString& text);

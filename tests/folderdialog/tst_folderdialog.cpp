@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "FolderBrowser.h"
 #include "FolderDialog.h"
+#include "Places.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -68,6 +69,24 @@ QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// The place of the computer item that holds item.
+const QTreeWidgetItem* PlaceOf(const QTreeWidgetItem* item) {
+    while (item != nullptr && item->parent() != nullptr && item->parent()->parent() != nullptr) {
+        item = item->parent();
+    }
+    return item;
+}
+
+QTreeWidgetItem* PlaceNamed(const FolderBrowser& browser, const QString& name) {
+    const QTreeWidgetItem* const computer = browser.Tree()->topLevelItem(0);
+    for (int i = 0; i < computer->childCount(); ++i) {
+        if (computer->child(i)->text(0) == name) {
+            return computer->child(i);
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestFolderDialog : public QObject {
@@ -80,7 +99,80 @@ private slots:
     void initTestCase() {
         QVERIFY(temp_.isValid());
         QVERIFY(QDir(temp_.path()).mkpath(QStringLiteral("a/b")));
+#ifndef Q_OS_WIN
+        // A home folder and a mounted volume of the test's own.
+        for (const char* const folder : {"home/docs", "media/USB/photos"}) {
+            QVERIFY(QDir(temp_.path()).mkpath(QLatin1String(folder)));
+        }
+        qputenv("HOME", temp_.filePath(QStringLiteral("home")).toLocal8Bit());
+        FolderBrowser::volumesHook = [this] {
+            return QList<Volume>{
+                {QStringLiteral("USB"), temp_.filePath(QStringLiteral("media/USB"))}};
+        };
+#endif
     }
+
+#ifndef Q_OS_WIN
+    void userVolumes_data() {
+        QTest::addColumn<QString>("mountPoint");
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<PlaceKind>("kind");
+        QTest::newRow("removable medium") << "/media/user/USB" << true << PlaceKind::Removable;
+        QTest::newRow("removable, run/media")
+            << "/run/media/user/X" << true << PlaceKind::Removable;
+        QTest::newRow("mnt itself") << "/mnt" << true << PlaceKind::Drive;
+        QTest::newRow("below mnt") << "/mnt/data/" << true << PlaceKind::Drive;
+        QTest::newRow("root") << "/" << false << PlaceKind::Root;
+        QTest::newRow("system volume") << "/boot/efi" << false << PlaceKind::Root;
+        QTest::newRow("name only begins alike") << "/mediaplayer" << false << PlaceKind::Root;
+        QTest::newRow("runtime folder") << "/run/user/1000" << false << PlaceKind::Root;
+    }
+    void userVolumes() {
+        QFETCH(QString, mountPoint);
+        QFETCH(bool, listed);
+        QFETCH(PlaceKind, kind);
+        QCOMPARE(IsUserVolume(mountPoint), listed);
+        if (listed) {
+            QCOMPARE(ComputerPlaces({}, {{"v", mountPoint}}).constLast().kind, kind);
+        }
+    }
+
+    // Each place sits beside the root, shows its path in the status line and
+    // takes the preselection of the folders below it.
+    void placesBesideRoot_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("home folder")
+            << QStringLiteral("ホーム") << Folder("home") << Folder("home/docs");
+        QTest::newRow("mounted volume")
+            << QStringLiteral("USB") << Folder("media/USB") << Folder("media/USB/photos");
+    }
+    void placesBesideRoot() {
+        QFETCH(QString, name);
+        QFETCH(QString, place);
+        QFETCH(QString, folder);
+        TFolderDialog dialog(nullptr);
+        bool hasIcon = false;
+        const BrowseRun highlighted = Browse(dialog, [&](FolderBrowser& browser) {
+            QTreeWidgetItem* const item = PlaceNamed(browser, name);
+            QVERIFY(item != nullptr);
+            hasIcon = !item->icon(0).isNull();
+            browser.Tree()->setCurrentItem(item);
+        });
+        QVERIFY(hasIcon);
+        QCOMPARE(highlighted.statusTexts, (QStringList{"", place}));
+
+        QVERIFY(Confirm(dialog, folder));
+        QString openedUnder;
+        const BrowseRun reopened = Browse(dialog, [&openedUnder](FolderBrowser& browser) {
+            openedUnder = PlaceOf(browser.CurrentItem())->text(0);
+        });
+        QCOMPARE(reopened.initialPath, folder);
+        QCOMPARE(openedUnder, name);
+        QCOMPARE(reopened.statusTexts, (QStringList{folder, ""}));
+    }
+#endif
 
     void titleAboveTree_data() {
         QTest::addColumn<bool>("set");
