@@ -44,9 +44,13 @@ bool IsAtOrBelow(const QString& path, const QString& folder) {
     return path.startsWith(prefix, kPathCase);
 }
 
+// /media and /run/media themselves only hold the media's mount points.
 bool IsUserVolume(const QString& mountPoint) {
     const QString path = QDir::cleanPath(mountPoint);
-    return BelowAny(path, kRemovableFolders) || IsAtOrBelow(path, QString::fromUtf16(kMountFolder));
+    const bool holder = std::any_of(kRemovableFolders.begin(), kRemovableFolders.end(),
+                                    [&path](const char16_t* folder) { return path == folder; });
+    return !holder && (BelowAny(path, kRemovableFolders) ||
+                       IsAtOrBelow(path, QString::fromUtf16(kMountFolder)));
 }
 
 QList<Volume> MountedUserVolumes() {

@@ -25,8 +25,8 @@ struct Place {
     PlaceKind kind;
 };
 
-// True for mount points on or below /media, /run/media and /mnt, where
-// removable media and the volumes a user mounts go.
+// True for mount points below /media and /run/media, where removable media
+// go, and on or below /mnt, where a user mounts volumes by hand.
 bool IsUserVolume(const QString& mountPoint);
 
 // The mounted volumes of IsUserVolume that can be read now.

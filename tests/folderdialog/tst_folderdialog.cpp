@@ -122,6 +122,7 @@ private slots:
             << "/run/media/user/X" << true << PlaceKind::Removable;
         QTest::newRow("mnt itself") << "/mnt" << true << PlaceKind::Drive;
         QTest::newRow("below mnt") << "/mnt/data/" << true << PlaceKind::Drive;
+        QTest::newRow("media's own folder") << "/media" << false << PlaceKind::Root;
         QTest::newRow("root") << "/" << false << PlaceKind::Root;
         QTest::newRow("system volume") << "/boot/efi" << false << PlaceKind::Root;
         QTest::newRow("name only begins alike") << "/mediaplayer" << false << PlaceKind::Root;
