@@ -3,6 +3,7 @@
 # Builds the Windows release with mingw-w64 (Release, static) and packs it:
 #   build-release/kestrune-<version>-win64.zip        portable: unpack and run
 #   build-release/kestrune-<version>-win64-setup.exe  installer (NSIS)
+#   build-release/SHA256SUMS                          their checksums
 # KESTRUNE_RELEASE_DIR puts build and results in another folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,12 +44,14 @@ done
 sed 's/$/\r/' README.md >"$stage/README.md"
 sed 's/$/\r/' packaging/copyright >"$stage/LICENSE.txt"
 
-rm -f "$out/$name.zip" "$out/$name-setup.exe"
+rm -f "$out/$name.zip" "$out/$name-setup.exe" "$out/SHA256SUMS"
 (cd "$out" && zip -q -r -X "$name.zip" "$name")
 size_kib=$(du -sk "$stage" | cut -f1)
 makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DSIZE_KIB="$size_kib" \
     -DOUTFILE="$out/$name-setup.exe" -DICON="$PWD/packaging/windows/kestrune.ico" \
     packaging/windows/kestrune.nsi
+(cd "$out" && sha256sum "$name.zip" "$name-setup.exe" >SHA256SUMS)
 
 echo "release-win: $out/$name.zip"
 echo "release-win: $out/$name-setup.exe"
+echo "release-win: $out/SHA256SUMS"

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The Windows release from end to end: scripts/release-win.sh builds the zip
-# and the installer; the zip's contents and the programs' DLL imports are
-# checked; under Wine the installer runs silently, its files, Start-menu
-# shortcut and uninstall entry are checked, the installed CLI runs, and the
-# silent uninstall leaves nothing behind.
+# and the installer with their SHA256SUMS; the sums, the zip's contents and
+# the programs' DLL imports are checked; under Wine the installer runs
+# silently, its files, Start-menu shortcut and uninstall entry are checked,
+# the installed CLI runs, and the silent uninstall leaves nothing behind.
 set -euo pipefail
 # Wine's session gets an X display of its own, as on a desktop.
 if [ -z "${KESTRUNE_WINE_KEEP_DISPLAY:-}" ]; then
     exec env KESTRUNE_WINE_KEEP_DISPLAY=1 xvfb-run -a bash "$0" "$@"
 fi
 cd "$(dirname "$0")/../.."
+# shellcheck source=scripts/lib/checksums.sh
+. scripts/lib/checksums.sh
 
 out=${KESTRUNE_RELEASE_DIR:-$PWD/build-wine-release}
 prefix=$out/wine-prefix
@@ -32,6 +34,7 @@ setup=$out/$name-setup.exe
 if [ ! -f "$zip" ] || [ ! -f "$setup" ]; then
     fail "release-win.sh made no $name.zip or $name-setup.exe"
 fi
+check_sums "$out" "$name.zip" "$name-setup.exe"
 
 # The zip: one folder holding exactly the programs and the two texts.
 listing=$(unzip -Z1 "$zip" | sort)
