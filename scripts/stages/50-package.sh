@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Builds the Debian package, validates its desktop entry and AppStream file,
-# checks its contents, the manual page and the Windows resource script, then
-# installs it with apt-get, starts the installed program from its menu entry,
-# reads the installed manual page, completes kestrune-cli's options in bash and
-# removes the package again (unless it was installed before this stage).
+# Builds the Debian package, checks its SHA256SUMS and runs lintian on it,
+# validates its desktop entry and AppStream file, checks its contents, the
+# manual pages and the Windows resource script, then installs it with
+# apt-get, starts the installed program from its menu entry, reads the
+# installed manual pages, completes kestrune-cli's options in bash and removes
+# the package again (unless it was installed before this stage).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# shellcheck source=scripts/lib/checksums.sh
+. scripts/lib/checksums.sh
 
 id=org.kestrune.Kestrune
 fail() {
@@ -16,15 +19,33 @@ fail() {
 
 scripts/package.sh
 deb=$(ls build-pkg/kestrune_*.deb)
+check_sums build-pkg "$(basename "$deb")"
+
+# Debian's own checks: an error or a warning fails the stage; informational
+# tags are shown too (-I), none of them overridden.
+lintian -I --fail-on error,warning "$deb"
+echo "package: lintian passes $(basename "$deb")"
 
 desktop-file-validate "packaging/$id.desktop"
-appstreamcli validate --no-net "packaging/$id.metainfo.xml"
+metainfo=packaging/$id.metainfo.xml
+appstreamcli validate --no-net "$metainfo"
+# The AppStream file names the package's release, and its screenshots are
+# those the README shows.
+version=$(dpkg-deb -f "$deb" Version)
+grep -q "<release version=\"${version%-*}\" date=\"[0-9-]*\"" "$metainfo" ||
+    fail "$metainfo names no release ${version%-*}"
+for shot in $(grep -o '](docs/[^)]*)' README.md | tr -d '()]'); do
+    grep -q "<image>https://.*/$shot</image>" "$metainfo" || fail "$metainfo lacks $shot"
+done
 
-# groff's warnings (font, escape, line length) on stderr; the page is clean.
+# groff's warnings (font, escape, line length) on stderr; the pages are
+# clean. The window's page names its Japanese controls: UTF-8 shows them.
+for page in packaging/kestrune.1 packaging/kestrune-cli.1; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$page: $warnings"
+done
+# Every option kestrune-cli's help lists is in its page.
 page=packaging/kestrune-cli.1
-warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
-[ -z "$warnings" ] || fail "$page: $warnings"
-# Every option kestrune-cli's help lists is in the page.
 rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
 for option in $(build-pkg/cli/kestrune-cli --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
     grep -q -- "$option" <<<"$rendered" || fail "$page does not describe $option"
@@ -34,6 +55,7 @@ listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for path in usr/bin/kestrune usr/bin/kestrune-cli "usr/share/applications/$id.desktop" \
     "usr/share/metainfo/$id.metainfo.xml" usr/share/icons/hicolor/scalable/apps/kestrune.svg \
     usr/share/icons/hicolor/32x32/apps/kestrune.png usr/share/doc/kestrune/copyright \
+    usr/share/doc/kestrune/changelog.Debian.gz usr/share/man/man1/kestrune.1.gz \
     usr/share/man/man1/kestrune-cli.1.gz usr/share/bash-completion/completions/kestrune-cli; do
     grep -qx "\./$path" <<<"$listing" || fail "$path missing from $deb"
 done
@@ -84,11 +106,13 @@ rm "$work/tree/sub/a.bin"
     fail "installed restore failed: $(cat "$work/log")"
 cmp -s "$work/a.orig" "$work/tree/sub/a.bin" || fail "restored file differs from the original"
 
-# The installed page is found by name and renders without warnings.
+# The installed pages are found by name and render without warnings.
 shown=$(MANWIDTH=80 man kestrune-cli) || fail "man kestrune-cli failed"
 grep -q 'kestrune-cli restore' <<<"$shown" || fail "man kestrune-cli shows no page: $shown"
-warnings=$(MANWIDTH=80 man --warnings kestrune-cli 2>&1 >/dev/null)
-[ -z "$warnings" ] || fail "man kestrune-cli: $warnings"
+for name in kestrune kestrune-cli; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings "$name" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man $name: $warnings"
+done
 
 # The completion loads in bash and offers the options and the fill values.
 # shellcheck disable=SC2016 # expanded by the inner bash
@@ -108,4 +132,4 @@ for word in --recursive --skip-existing --align --hash --record 0x00 0xFF auto; 
     grep -qw -- "$word" <<<"$completed" || fail "bash completion misses $word: $completed"
 done
 echo "package: $(basename "$deb") builds, validates, installs and starts; its CLI trims," \
-    "records and restores; its manual page and bash completion work"
+    "records and restores; its manual pages and bash completion work"
