@@ -26,7 +26,11 @@ public:
     // Unchanged). Closing a watch waits on the system for milliseconds, so a
     // glance at a few bytes may go without.
     enum class Watch { Writes, None };
-    bool Open(const std::filesystem::path& path, Watch watch = Watch::Writes);
+    // Links::Refuse fails when the name itself is a link, so a file planted
+    // as a link is never read through it.
+    enum class Links { Follow, Refuse };
+    bool Open(const std::filesystem::path& path, Watch watch = Watch::Writes,
+              Links links = Links::Follow);
     bool IsOpen() const;
     void Close();
 
@@ -74,13 +78,22 @@ enum class CreateResult {
     SameFile, // the destination is the input itself
 };
 
+// What Create does with a destination that is neither a file nor a link nor
+// a folder, such as a device or a FIFO.
+enum class SpecialDestination {
+    WriteInPlace, // the job's copy: written into it, as to /dev/null
+    Replace,      // restored files: replaced like a file, never written through
+};
+
 // The output. A destination that is absent, a regular file or a link is
 // written under a fresh temporary name beside it (created new and exclusive,
-// locked like the input) and only Commit puts it under the destination's
-// name, replacing a file or a link there, never writing through it: until
-// then whatever stood at the destination stays as it was, even if the
-// process dies. A destination that is something else, such as a device, is
-// written in place. Anything not committed is removed again.
+// private to its owner, locked like the input) and only Commit puts it under
+// the destination's name, replacing a file or a link there, never writing
+// through it: until then whatever stood at the destination stays as it was,
+// even if the process dies. The finished file takes the reference file's
+// permission bits (the input's; never wider, less the umask). A destination
+// that is something else, such as a device, is written in place unless told
+// otherwise. Anything not committed is removed again.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -92,7 +105,9 @@ public:
     // held by someone else or one this process may not write, and touches
     // none of them. Temporary files of the destination that a job left when
     // it died are removed first.
-    CreateResult Create(const std::filesystem::path& destination, const InputFile& input);
+    // input is also the reference whose permissions the finished file takes.
+    CreateResult Create(const std::filesystem::path& destination, const InputFile& input,
+                        SpecialDestination special = SpecialDestination::WriteInPlace);
     // Writes all of buffer; returns the count stored, less on failure.
     std::int64_t Write(const std::uint8_t* buffer, std::int64_t length);
     // Appends length bytes of input from pos inside the kernel where the
@@ -107,6 +122,9 @@ public:
     // first; where that is refused the range is still zeros, only stored).
     // False on failure.
     bool AppendZeros(std::int64_t count);
+    // True when the file system takes a file of size bytes here: asked by
+    // growing the still empty file to it and back, which stores nothing.
+    bool CanHold(std::int64_t size);
     // Starts writing what was appended so far to the disk, without waiting
     // for it, so that Commit's flush finds little left to do. A hint: its
     // failures show in Commit.
@@ -130,6 +148,8 @@ private:
     bool sparseTried_ = false;
 #else
     int folder_ = -1;                // the destination's folder, for the renames
+    int mode_ = 0600;                // permission bits the finished file takes
+    int group_ = -1;                 // the reference's group, -1 when ours
     int pipe_[2] = {-1, -1};         // CopyFrom's, made at its first use
     std::int64_t writebackFrom_ = 0; // what lies before is being written back
 #endif

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
@@ -98,9 +99,9 @@ InputFile::~InputFile() {
     Close();
 }
 
-bool InputFile::Open(const std::filesystem::path& path, Watch watch) {
+bool InputFile::Open(const std::filesystem::path& path, Watch watch, Links links) {
     Close();
-    int fd = OpenNonBlocking(path, O_RDONLY);
+    int fd = OpenNonBlocking(path, links == Links::Refuse ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !LockExclusive(fd)) {
         CloseQuietly(fd);
@@ -270,7 +271,7 @@ int CreateTemp(int folder, const std::filesystem::path& finalName, std::filesyst
     for (int i = 0; i < kTries; ++i) {
         name = TempName(finalName, static_cast<std::uint64_t>(::getpid()), NextTempToken());
         const int fd = ::openat(folder, name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -278,10 +279,54 @@ int CreateTemp(int folder, const std::filesystem::path& finalName, std::filesyst
     return kClosed;
 }
 
+mode_t CurrentUmask() {
+#ifdef __linux__
+    // Read where the system shows it: setting it to read it back would race
+    // with files created meanwhile.
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        unsigned mask = 0;
+        char line[256];
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) {
+            return static_cast<mode_t>(mask);
+        }
+    }
+#endif
+    const mode_t mask = ::umask(077);
+    ::umask(mask);
+    return mask;
+}
+
+// Who may read the finished file: the reference's permission bits, less the
+// umask. Group bits stand only for the reference's own group.
+void TakePermissions(int fd, int mode, int group) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return; // stays private
+    }
+    int bits = mode & ~static_cast<int>(CurrentUmask());
+    if (group >= 0 && st.st_gid != static_cast<gid_t>(group) &&
+        ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)) != 0) {
+        bits &= ~070;
+    }
+    ::fchmod(fd, static_cast<mode_t>(bits));
+}
+
 } // namespace
 
-CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input) {
+CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
+                                SpecialDestination special) {
     Discard();
+    struct stat reference {};
+    if (::fstat(input.Handle(), &reference) != 0) {
+        return CreateResult::Failed;
+    }
+    mode_ = static_cast<int>(reference.st_mode & 0777);
+    group_ = static_cast<int>(reference.st_gid);
     folder_ = OpenFolder(destination);
     if (folder_ < 0) {
         return CreateResult::Failed;
@@ -296,7 +341,8 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
     if (exists && S_ISDIR(st.st_mode)) {
         return CreateResult::Failed;
     }
-    if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) &&
+        special == SpecialDestination::WriteInPlace) {
         // A device and the like: written in place, opened without blocking
         // (a FIFO with no reader fails instead of hanging).
         int fd =
@@ -343,6 +389,7 @@ bool OutputFile::Commit() {
     do {
         synced = ::fdatasync(handle_);
     } while (synced != 0 && errno == EINTR);
+    TakePermissions(handle_, mode_, group_);
     // Renamed while still locked, so no other job takes it for one left
     // behind by a dead job and removes it.
     if (synced != 0 || !CommitProbePasses() ||
@@ -399,6 +446,14 @@ void OutputFile::StartWriteback() {
         writebackFrom_ = end;
     }
 #endif
+}
+
+bool OutputFile::CanHold(std::int64_t size) {
+    const off_t end = ::lseek(handle_, 0, SEEK_CUR);
+    if (end != 0 || size < 0) {
+        return false;
+    }
+    return ::ftruncate(handle_, static_cast<off_t>(size)) == 0 && ::ftruncate(handle_, 0) == 0;
 }
 
 bool OutputFile::AppendZeros(std::int64_t count) {

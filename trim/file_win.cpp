@@ -41,6 +41,12 @@ bool IsRegularDiskFile(HANDLE h) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool IsReparsePoint(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return !::GetFileInformationByHandle(h, &info) ||
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool ReadStamp(HANDLE h, std::int64_t& size, std::int64_t& time) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info)) {
@@ -86,14 +92,18 @@ InputFile::~InputFile() {
     Close();
 }
 
-bool InputFile::Open(const std::filesystem::path& path, Watch) {
+bool InputFile::Open(const std::filesystem::path& path, Watch, Links links) {
     Close();
+    // Refusing links, the name's own reparse point is opened, never its target.
+    const DWORD flags =
+        links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL;
     HANDLE h = ::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+                             flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
-    if (!IsRegularDiskFile(h) || !ReadStamp(h, openSize_, openTime_)) {
+    if (!IsRegularDiskFile(h) || (links == Links::Refuse && IsReparsePoint(h)) ||
+        !ReadStamp(h, openSize_, openTime_)) {
         CloseQuietly(h);
         return false;
     }
@@ -254,7 +264,10 @@ HANDLE CreateTemp(const std::filesystem::path& destination, std::filesystem::pat
 
 } // namespace
 
-CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input) {
+// The temporary file is held without sharing until it is renamed: no one
+// else opens it meanwhile. The finished file takes its folder's access rules.
+CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
+                                SpecialDestination special) {
     Discard();
     destination_ = destination;
     const DWORD attributes = ::GetFileAttributesW(OpenablePath(destination).c_str());
@@ -272,6 +285,10 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
             return CreateResult::Failed;
         }
         if (h != INVALID_HANDLE_VALUE && ::GetFileType(h) != FILE_TYPE_DISK) {
+            if (special == SpecialDestination::Replace) {
+                CloseQuietly(h);
+                return CreateResult::Failed; // a device name cannot be replaced
+            }
             handle_ = h;
             return CreateResult::Created;
         }
@@ -347,6 +364,21 @@ bool OutputFile::AppendZeros(std::int64_t count) {
     move.QuadPart = count;
     return count >= 0 && ::SetFilePointerEx(handle_, move, nullptr, FILE_CURRENT) &&
            ::SetEndOfFile(handle_);
+}
+
+bool OutputFile::CanHold(std::int64_t size) {
+    LARGE_INTEGER at{};
+    LARGE_INTEGER zero{};
+    LARGE_INTEGER end{};
+    end.QuadPart = size;
+    if (size < 0 || !::SetFilePointerEx(handle_, zero, &at, FILE_CURRENT) || at.QuadPart != 0) {
+        return false;
+    }
+    const bool held =
+        ::SetFilePointerEx(handle_, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle_);
+    ::SetFilePointerEx(handle_, zero, nullptr, FILE_BEGIN);
+    ::SetEndOfFile(handle_);
+    return held;
 }
 
 // The cache manager's lazy writer writes behind on its own.
