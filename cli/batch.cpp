@@ -5,10 +5,17 @@
 #include "intparse.h"
 #include "outputpath.h"
 
+#include <cstdio>
 #include <system_error>
 
 namespace kst::cli {
 namespace {
+
+std::string ByteText(std::uint8_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+    return text;
+}
 
 std::string AlignmentText(const Alignment& alignment) {
     return alignment.pow2 ? "pow2" : GroupDigits(alignment.multiple);
@@ -47,25 +54,41 @@ CopyFolder::~CopyFolder() {
     }
 }
 
-FileGuards::FileGuards(CliHost& host, const CliOptions& options, const Input& input)
-    : host_(host), options_(options), input_(PathFromUtf8(input.path)), fill_(options.fill) {
-    if (options.fillAuto) {
-        const FillChoice choice = ChooseFill(input_);
-        fill_ = choice.fill;
-        host_.WriteLine(choice.note);
-    }
-}
+FileGuards::FileGuards(CliHost& host, const CliOptions& options) : host_(host), options_(options) {}
 
 JobOptions FileGuards::ForJob() {
     JobOptions job;
-    job.fill = fill_;
+    job.fill = options_.fill;
     job.chunkUnit = options_.chunkUnit;
+    if (options_.fillAuto) {
+        job.chooseFill = [this](const InputFile& input, std::int64_t size) {
+            return ChooseFill(input, size);
+        };
+    }
     job.tailToRemove = [this](const MeasuredRuns& runs) { return TailToRemove(runs); };
     return job;
 }
 
+std::uint8_t FileGuards::ChooseFill(const InputFile& input, std::int64_t size) {
+    const FillChoice choice = kst::ChooseFill(input, size);
+    if (!choice.lastByte) {
+        host_.WriteLine("--fill auto: no last byte to read; nothing to trim at the end");
+    } else if (choice.FromLastByte()) {
+        host_.WriteLine("--fill auto: " + ByteText(choice.fill) + ", the last byte");
+    } else {
+        host_.WriteLine("--fill auto: the last byte is " + ByteText(*choice.lastByte) +
+                        ", neither 0x00 nor 0xFF; nothing to trim at the end");
+    }
+    return choice.fill;
+}
+
+// Called while the job holds the input, so the bytes before the run are
+// those of the file it trims.
 std::int64_t FileGuards::TailToRemove(const MeasuredRuns& runs) {
     measuredTail_ = runs.tailRun;
+    if (runs.input != nullptr) {
+        otherRun_ = OtherRunBeforeTail(*runs.input, runs.fill, runs.inputSize, runs.tailRun);
+    }
     if (!options_.align) {
         return runs.tailRun;
     }
@@ -87,10 +110,13 @@ void FileGuards::Warn(std::string text) {
 }
 
 void FileGuards::CheckRuns(const JobResult& result) {
-    if (std::string warning = FillRunWarning(input_, fill_, result.inputSize, measuredTail_);
-        !warning.empty()) {
-        Warn(std::move(warning));
+    if (!otherRun_) {
+        return;
     }
+    const std::uint8_t other = *otherRun_;
+    Warn("warning: the tail run of " + ByteText(result.fill) + " (" + GroupDigits(measuredTail_) +
+         " bytes) follows " + GroupDigits(kOtherRunWarnFrom) + " or more bytes of " +
+         ByteText(other) + ", which stay in the copy: padding of the other byte, or data?");
 }
 
 } // namespace kst::cli

@@ -2,13 +2,13 @@
 #pragma once
 
 #include "clihost.h"
-#include "guards.h"
 #include "options.h"
 #include "trimjob.h"
 #include "walk.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,11 +35,12 @@ private:
 };
 
 // What the command line adds to one file's job: the fill --fill auto picks,
-// --align's hold on the tail run, and the warnings about the runs found.
-// Notes and warnings go to the log as they come.
+// --align's hold on the tail run, and the warnings about the runs found, all
+// decided by the engine's fill policy from the input the job holds. Notes
+// and warnings go to the log as they come.
 class FileGuards {
 public:
-    FileGuards(CliHost& host, const CliOptions& options, const Input& input);
+    FileGuards(CliHost& host, const CliOptions& options);
     FileGuards(const FileGuards&) = delete;
     FileGuards& operator=(const FileGuards&) = delete;
 
@@ -50,14 +51,14 @@ public:
     const std::vector<std::string>& Warnings() const { return warnings_; }
 
 private:
+    std::uint8_t ChooseFill(const InputFile& input, std::int64_t size);
     std::int64_t TailToRemove(const MeasuredRuns& runs);
     void Warn(std::string text);
 
     CliHost& host_;
     const CliOptions& options_;
-    std::filesystem::path input_;
-    std::uint8_t fill_ = 0;
     std::int64_t measuredTail_ = -1;
+    std::optional<std::uint8_t> otherRun_; // the byte of a long run before the tail run
     std::vector<std::string> warnings_;
 };
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "guards.h"
-#include "hashing.h"
+#include "fillpolicy.h"
+#include "hashkinds.h"
 
 #include <cstdint>
 #include <iosfwd>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "hashing.h"
+#include "digests.h"
 #include "options.h"
 #include "report.h"
 #include "trimjob.h"
@@ -13,31 +13,26 @@ namespace kst::cli {
 
 class CliHost;
 
-// The digests of one file's trim (--hash) and its record (--record). A copy
-// feeds them as it goes; measure-only and nothing-to-trim read the kept
-// bytes once more afterwards, the removed runs counted, not read.
+// The digests of one file's trim (--hash) and its record (--record): the
+// job's sinks, fed by the job while it holds the input (a copy as it goes;
+// measure-only and nothing-to-trim from the kept bytes read once more).
 class TrimProof {
 public:
     explicit TrimProof(const CliOptions& options);
 
-    // Points the job's sinks at the digests, when any are asked for, and
-    // takes the fill byte the job trims.
+    // Points the job's sinks at the digests, when any are asked for.
     void Attach(JobOptions& job);
-    // Completes the digests for the job's ending, prints them, fills the
+    // Prints the digests of a job that saw all of its bytes, fills the
     // report and writes the record after a finished copy. Throws JobError
-    // for an input that changed or failed during the extra read, and
-    // StopDuringMeasure for a stop asked for during it.
+    // when the record cannot be written.
     void Complete(const std::string& inputText, const JobResult& result, FileReport& report,
                   CliHost& host);
 
 private:
-    void ReadKeptBytes(const std::string& inputText, const JobResult& result, bool withOutput,
-                       CliHost& host);
     void Record(const std::string& inputText, const JobResult& result, FileReport& report) const;
 
     const CliOptions& options_;
     std::int64_t pad_ = 0;
-    std::uint8_t fill_ = 0;
     std::unique_ptr<Digests> input_;
     std::unique_ptr<Digests> output_;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "report.h"
 
-#include "record.h"
+#include "trimrecord.h"
 
 #include <nlohmann/json.hpp>
 

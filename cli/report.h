@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "hashing.h"
+#include "hashkinds.h"
 #include "trimjob.h"
 
 #include <nlohmann/json_fwd.hpp>

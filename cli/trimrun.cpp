@@ -3,6 +3,7 @@
 
 #include "batch.h"
 #include "clihost.h"
+#include "digests.h"
 #include "joberror.h"
 #include "messages.h"
 #include "options.h"
@@ -38,7 +39,7 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input)
         return Skipped(host, report, copy);
     }
     const CopyFolder folder(input);
-    FileGuards guards(host, options, input);
+    FileGuards guards(host, options);
     try {
         TrimProof proof(options);
         kst::JobOptions job = guards.ForJob();
@@ -105,11 +106,12 @@ int TrimAll(const CliOptions& options, std::ostream& out, std::ostream& err) {
 
 int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     const CommandLine commandLine = ParseCommandLine(argc, argv, out, err);
-    if (!InitHashing()) {
+    if (!kst::InitHashing()) {
         err << "kestrune-cli: the hashing library is older than the one it was built with\n";
         return kExitFailed;
     }
     if (commandLine.restore) {
+        InstallStopHandlers();
         return RestoreAll(*commandLine.restore, out, err);
     }
     if (!commandLine.options) {

@@ -34,8 +34,8 @@ private:
     bool shown_ = true;
 };
 
-// The pad length, or -1 when no pad is asked for. Read before the output is
-// created, so a bad text never empties an existing file of that name.
+} // namespace
+
 std::int64_t ReadPadCount(JobHost& host) {
     if (!host.IsOn(Option::TrimLeading) || !host.IsOn(Option::WritePad)) {
         return -1;
@@ -47,6 +47,8 @@ std::int64_t ReadPadCount(JobHost& host) {
     }
     return padcount;
 }
+
+namespace {
 
 void WriteAll(OutputFile& out, const JobState& state, const std::uint8_t* data,
               std::int64_t length) {
@@ -66,12 +68,6 @@ void WritePad(OutputFile& out, const JobState& state, std::int64_t padcount) {
 
 bool Observed(const JobState& state) {
     return state.inputSink != nullptr || state.outputSink != nullptr;
-}
-
-void FeedRun(ByteSink* sink, std::uint8_t byte, std::int64_t count) {
-    if (sink != nullptr && count > 0) {
-        sink->Run(byte, count);
-    }
 }
 
 // Observed bytes are copied through the chunk buffer, where the sinks see
@@ -150,8 +146,21 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     // Removed again on every way out but the two endings below.
     OutputFile outstream;
     CreateOutput(outstream, state);
-    FeedRun(state.inputSink, state.fill, state.fzero);
-    FeedRun(state.outputSink, 0, padcount);
+
+    // A stop while the sinks take a removed run (long for a large sparse
+    // input) drops the copy: without its digests it is not done.
+    const auto stopRequested = [&host] { return host.AbortRequested(); };
+    const auto dropped = [&] {
+        outstream.Discard();
+        state.instream.Close();
+        buttons.Restore();
+        host.AppendLog(msg::kAborted);
+        return JobEnding::Aborted;
+    };
+    if (!FeedRun(state.inputSink, state.fill, state.fzero, stopRequested) ||
+        !FeedRun(state.outputSink, 0, padcount, stopRequested)) {
+        return dropped();
+    }
     if (padcount >= 0) {
         WritePad(outstream, state, padcount);
         host.AppendLog(msg::kPadLine + std::to_string(padcount));
@@ -177,7 +186,9 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
         host.Yield();
     }
     CopyChunk(outstream, state, state.fzero + (chunks - 1) * state.bufsize, rest);
-    FeedRun(state.inputSink, state.fill, state.mzero);
+    if (!FeedRun(state.inputSink, state.fill, state.mzero, stopRequested)) {
+        return dropped();
+    }
     return end(msg::kFinished, JobEnding::Finished);
 }
 

@@ -13,4 +13,8 @@ namespace kst {
 // incomplete output is removed; only an abort keeps a partial one.
 JobEnding WriteTrimmedCopy(JobState& state, JobHost& host);
 
+// The pad length, or -1 when no pad is asked for. Read before the output is
+// created, so a bad text never empties an existing file of that name.
+std::int64_t ReadPadCount(JobHost& host);
+
 } // namespace kst

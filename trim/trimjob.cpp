@@ -80,15 +80,56 @@ void Measure(JobState& state, JobHost& host) {
 
 void SettleTail(JobState& state, const JobOptions& options) {
     if (options.tailToRemove && state.mzero >= 0 && state.fzero >= 0) {
-        const std::int64_t wanted =
-            options.tailToRemove(MeasuredRuns{state.insize, state.fzero, state.mzero});
+        const std::int64_t wanted = options.tailToRemove(
+            MeasuredRuns{state.insize, state.fzero, state.mzero, state.fill, &state.instream});
         state.mzero = std::clamp<std::int64_t>(wanted, 0, state.mzero);
     }
 }
 
 JobResult ResultOf(const JobState& state, JobEnding ending) {
-    return JobResult{ending,      state.insize,  state.fzero,
-                     state.mzero, state.outsize, state.outputPath};
+    return JobResult{ending,        state.insize,     state.fzero, state.mzero,
+                     state.outsize, state.outputPath, state.fill};
+}
+
+// The sinks of a job that writes nothing: the kept bytes read once more
+// while the input is still held, the removed runs counted. False once a stop
+// was asked for.
+bool FeedUnwritten(JobState& state, JobHost& host, bool withOutput) {
+    const auto stopRequested = [&host] { return host.AbortRequested(); };
+    const std::int64_t front = std::max<std::int64_t>(state.fzero, 0);
+    const std::int64_t tail = state.mzero < 0 ? state.insize - front : state.mzero;
+    ByteSink* const output = withOutput ? state.outputSink : nullptr;
+    if (!FeedRun(state.inputSink, state.fill, front, stopRequested) ||
+        !FeedRun(output, 0, std::max<std::int64_t>(ReadPadCount(host), 0), stopRequested)) {
+        return false;
+    }
+    for (std::int64_t pos = front; pos < state.insize - tail;) {
+        if (stopRequested()) {
+            return false;
+        }
+        const std::int64_t n = std::min(state.scanSliceBytes, state.insize - tail - pos);
+        const std::uint8_t* const data = ReadChunk(state, pos, n);
+        for (ByteSink* sink : {state.inputSink, output}) {
+            if (sink != nullptr) {
+                sink->Bytes(data, n);
+            }
+        }
+        pos += n;
+        host.Yield();
+    }
+    return FeedRun(state.inputSink, state.fill, tail, stopRequested);
+}
+
+// NothingToTrim and MeasureOnly: the sinks, when any, see the bytes first.
+JobResult EndUnwritten(JobState& state, JobHost& host, JobEnding ending) {
+    if (state.inputSink == nullptr && state.outputSink == nullptr) {
+        return ResultOf(state, ending);
+    }
+    if (!FeedUnwritten(state, host, ending == JobEnding::MeasureOnly)) {
+        host.AppendLog(msg::kAborted);
+        return ResultOf(state, JobEnding::Aborted);
+    }
+    return ResultOf(state, ending);
 }
 
 } // namespace
@@ -110,6 +151,9 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     if (state.insize < 0) {
         throw JobError(ErrorKind::ReadFailed, FormatMessage(msg::kReadFailed, state.inputText));
     }
+    if (options.chooseFill) {
+        state.fill = options.chooseFill(state.instream, state.insize);
+    }
     for (const Figure figure : {Figure::FrontRun, Figure::TailRun, Figure::OutputSize}) {
         host.ShowFigure(figure, "");
     }
@@ -121,12 +165,12 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     SettleTail(state, options);
     if (state.fzero < 1 && state.mzero < 1) {
         host.AppendLog(msg::kNothingToTrim);
-        return ResultOf(state, JobEnding::NothingToTrim);
+        return EndUnwritten(state, host, JobEnding::NothingToTrim);
     }
     state.outsize = state.insize - state.fzero - state.mzero;
     ShowFigure(host, Figure::OutputSize, msg::kOutSizePanel, state.outsize);
     if (host.IsOn(Option::MeasureOnly)) {
-        return ResultOf(state, JobEnding::MeasureOnly);
+        return EndUnwritten(state, host, JobEnding::MeasureOnly);
     }
     return ResultOf(state, WriteTrimmedCopy(state, host));
 }

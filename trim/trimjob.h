@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bytesink.h"
+#include "file.h"
 #include "jobhost.h"
 #include "jobstate.h"
 
@@ -16,6 +17,10 @@ struct MeasuredRuns {
     std::int64_t inputSize = 0;
     std::int64_t frontRun = 0; // 0 when the start is not trimmed
     std::int64_t tailRun = 0;
+    std::uint8_t fill = 0; // the byte of the runs
+    // The input as the job holds it (locked, its writers watched), for a
+    // look at the bytes around the runs; valid for the call only.
+    const InputFile* input = nullptr;
 };
 
 struct JobOptions {
@@ -32,10 +37,16 @@ struct JobOptions {
     // measured, returns how much of it to remove. Held to 0..tailRun, so a
     // copy never reaches beyond the input.
     std::function<std::int64_t(const MeasuredRuns&)> tailToRemove = {};
+    // Opt-in: once the input is open and its size known, returns the byte
+    // whose runs are trimmed, in place of fill, from the input the job holds.
+    std::function<std::uint8_t(const InputFile& input, std::int64_t size)> chooseFill = {};
     // When either is set, a copy sends its input (removed runs included) and
     // its output (pad included) here, in order, and moves the kept bytes
     // through its own buffer, one chunk at a time, instead of the kernel's
-    // copy. Fed in full only for a Finished copy.
+    // copy. Fed in full for a Finished copy and, from the kept bytes read
+    // once more before the input is released, for MeasureOnly (the output
+    // it would write) and NothingToTrim (the input only). A stop asked for
+    // while they are fed ends the job Aborted with nothing written.
     ByteSink* inputSink = nullptr;
     ByteSink* outputSink = nullptr;
 };
@@ -55,6 +66,7 @@ struct JobResult {
     std::int64_t tailRun = -1;   // -1: no other byte found
     std::int64_t outputSize = 0; // 0 unless the job got as far as computing it
     std::filesystem::path output;
+    std::uint8_t fill = 0; // the byte trimmed, as JobOptions::chooseFill picked it
 };
 
 // The whole job behind Execute. Failures are thrown as JobError after every

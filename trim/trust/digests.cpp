@@ -1,32 +1,29 @@
 // SPDX-License-Identifier: MIT
-#include "hashing.h"
+#include "digests.h"
 
 #include <gcrypt.h>
 
 #include <algorithm>
 #include <array>
 #include <new>
-#include <sstream>
 #include <stdexcept>
+#include <string>
 
-namespace kst::cli {
+namespace kst {
 namespace {
 
-struct KindInfo {
-    HashKind kind;
-    const char* name;
-    int algorithm;
-};
-
-constexpr std::array<KindInfo, 4> kKinds{{
-    {HashKind::Crc32, "crc32", GCRY_MD_CRC32},
-    {HashKind::Md5, "md5", GCRY_MD_MD5},
-    {HashKind::Sha1, "sha1", GCRY_MD_SHA1},
-    {HashKind::Sha256, "sha256", GCRY_MD_SHA256},
-}};
-
-const KindInfo& Info(HashKind kind) {
-    return kKinds[static_cast<std::size_t>(kind)];
+int Algorithm(HashKind kind) {
+    switch (kind) {
+    case HashKind::Crc32:
+        return GCRY_MD_CRC32;
+    case HashKind::Md5:
+        return GCRY_MD_MD5;
+    case HashKind::Sha1:
+        return GCRY_MD_SHA1;
+    case HashKind::Sha256:
+        return GCRY_MD_SHA256;
+    }
+    return GCRY_MD_NONE;
 }
 
 std::string HexOf(const unsigned char* bytes, std::size_t length) {
@@ -40,41 +37,6 @@ std::string HexOf(const unsigned char* bytes, std::size_t length) {
 }
 
 } // namespace
-
-const char* HashName(HashKind kind) {
-    return Info(kind).name;
-}
-
-std::optional<HashKind> HashNamed(const std::string& name) {
-    for (const KindInfo& info : kKinds) {
-        if (name == info.name) {
-            return info.kind;
-        }
-    }
-    return std::nullopt;
-}
-
-std::size_t HexLength(HashKind kind) {
-    return 2 * ::gcry_md_get_algo_dlen(Info(kind).algorithm);
-}
-
-std::optional<std::vector<HashKind>> ParseHashList(const std::string& text) {
-    std::vector<HashKind> kinds;
-    std::istringstream in(text);
-    for (std::string name; std::getline(in, name, ',');) {
-        const std::optional<HashKind> kind = HashNamed(name);
-        if (!kind) {
-            return std::nullopt;
-        }
-        kinds.push_back(*kind);
-    }
-    if (kinds.empty()) {
-        return std::nullopt;
-    }
-    std::sort(kinds.begin(), kinds.end());
-    kinds.erase(std::unique(kinds.begin(), kinds.end()), kinds.end());
-    return kinds;
-}
 
 bool InitHashing() {
     if (::gcry_check_version(GCRYPT_VERSION) == nullptr) {
@@ -90,7 +52,7 @@ Digests::Digests(const std::vector<HashKind>& kinds) : kinds_(kinds) {
         throw std::bad_alloc();
     }
     for (const HashKind kind : kinds_) {
-        if (::gcry_md_enable(handle_, Info(kind).algorithm) != 0) {
+        if (::gcry_md_enable(handle_, Algorithm(kind)) != 0) {
             ::gcry_md_close(handle_);
             throw std::runtime_error(std::string("hash not available: ") + HashName(kind));
         }
@@ -119,11 +81,27 @@ void Digests::Run(std::uint8_t byte, std::int64_t count) {
 HexDigests Digests::Hex() const {
     HexDigests hex;
     for (const HashKind kind : kinds_) {
-        const int algorithm = Info(kind).algorithm;
+        const int algorithm = Algorithm(kind);
         hex.emplace_back(HashName(kind), HexOf(::gcry_md_read(handle_, algorithm),
                                                ::gcry_md_get_algo_dlen(algorithm)));
     }
     return hex;
 }
 
-} // namespace kst::cli
+std::vector<HashKind> KindsOf(const HexDigests& digests) {
+    std::vector<HashKind> kinds;
+    for (const auto& entry : digests) {
+        if (const std::optional<HashKind> kind = HashNamed(entry.first)) {
+            kinds.push_back(*kind);
+        }
+    }
+    return kinds;
+}
+
+bool SameDigests(HexDigests a, HexDigests b) {
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return a == b;
+}
+
+} // namespace kst

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "hashing.h"
+#include "hashkinds.h"
+#include "trimjob.h"
 
 #include <nlohmann/json.hpp>
 
@@ -10,12 +11,17 @@
 #include <stdexcept>
 #include <string>
 
-namespace kst::cli {
+namespace kst {
 
+// A name that is not UTF-8 is also given as its bytes in hex ("name_hex"),
+// an optional field: records without it read as they always did.
 inline constexpr int kRecordFormat = 1;
 inline constexpr const char* kRecordSuffix = ".kstrec";
+// Larger files are not taken for records.
+inline constexpr std::int64_t kMaxRecordBytes = std::int64_t{1} << 20;
 
-// One side of a trim: a file name (no folder), its size and digests.
+// One side of a trim: a file name (no folder, its bytes as the system has
+// them, UTF-8 where they are), its size and digests.
 struct RecordSide {
     std::string name;
     std::int64_t size = 0;
@@ -54,8 +60,18 @@ std::string Utf8Of(const std::filesystem::path& path);
 // output's record: its name with kRecordSuffix appended.
 std::filesystem::path RecordPathFor(const std::filesystem::path& output);
 
-// Written under a temporary name beside it, flushed and renamed into place.
-// Throws RecordError when it cannot be stored.
+// The record of a Finished job whose sinks saw its input and output. pad is
+// the zero bytes the copy starts with.
+TrimRecord RecordOf(const JobResult& result, const std::filesystem::path& input, std::int64_t pad,
+                    const HexDigests& inputHashes, const HexDigests& outputHashes,
+                    const std::string& tool);
+
+// The text of the record at path: only a regular file (a FIFO or device
+// fails at once) of at most kMaxRecordBytes. Throws RecordError.
+std::string ReadRecordFile(const std::filesystem::path& path);
+
+// Written through the output file beside the trimmed file it describes,
+// whose permissions it takes. Throws RecordError when it cannot be stored.
 void WriteRecord(const std::filesystem::path& path, const TrimRecord& record);
 
-} // namespace kst::cli
+} // namespace kst

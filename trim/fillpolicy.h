@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "file.h"
 #include "trimjob.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
-#include <string>
 #include <string_view>
 
-namespace kst::cli {
+namespace kst {
 
-// --align: the output (pad included) is kept a multiple of `multiple` bytes,
-// or with pow2 a power of two, by removing less of the tail run.
+// The output (pad included) kept a multiple of `multiple` bytes, or with
+// pow2 a power of two, by removing less of the tail run.
 struct Alignment {
     std::int64_t multiple = 0; // unused with pow2
     bool pow2 = false;
@@ -33,21 +32,24 @@ struct TailPlan {
 };
 TailPlan PlanTail(const Alignment& alignment, const MeasuredRuns& runs, std::int64_t pad);
 
-// --fill auto: the input's last byte when it is 0x00 or 0xFF. For any other
-// last byte (or none) there is nothing to trim at the end; 0x00 is used then,
-// which only the leading run can find, and note says why.
+// The fill taken from the input's last byte when it is 0x00 or 0xFF. For any
+// other last byte (or none) there is nothing to trim at the end; 0x00 is used
+// then, which only the leading run can find. Read from the input the job
+// holds (JobOptions::chooseFill).
 struct FillChoice {
     std::uint8_t fill = 0;
-    std::string note;
+    std::optional<std::uint8_t> lastByte; // nullopt: empty or unreadable
+    bool FromLastByte() const { return lastByte && *lastByte == fill; }
 };
-FillChoice ChooseFill(const std::filesystem::path& input);
+FillChoice ChooseFill(const InputFile& input, std::int64_t size);
 
 // A run of the other byte this long right before the tail run is worth a
 // warning: it may be padding too, or data that happens to end in it.
 inline constexpr std::int64_t kOtherRunWarnFrom = 1024;
 
-// The warning for the tail run of fill measured in input, or empty.
-std::string FillRunWarning(const std::filesystem::path& input, std::uint8_t fill,
-                           std::int64_t inputSize, std::int64_t tailRun);
+// The other byte when kOtherRunWarnFrom bytes of it lie right before the
+// tail run of fill (tailRun bytes, at least one); nullopt otherwise.
+std::optional<std::uint8_t> OtherRunBeforeTail(const InputFile& input, std::uint8_t fill,
+                                               std::int64_t inputSize, std::int64_t tailRun);
 
-} // namespace kst::cli
+} // namespace kst

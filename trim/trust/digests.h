@@ -2,33 +2,17 @@
 #pragma once
 
 #include "bytesink.h"
+#include "hashkinds.h"
 
 #include <cstdint>
-#include <optional>
-#include <string>
-#include <utility>
 #include <vector>
 
 struct gcry_md_handle;
 
-namespace kst::cli {
-
-enum class HashKind { Crc32, Md5, Sha1, Sha256 };
-
-const char* HashName(HashKind kind);
-std::optional<HashKind> HashNamed(const std::string& name);
-// The hex digits a digest of kind has.
-std::size_t HexLength(HashKind kind);
-
-// "sha256,crc32" and the like: the kinds named, once each, in HashKind's
-// order; nullopt for an empty list or an unknown name.
-std::optional<std::vector<HashKind>> ParseHashList(const std::string& text);
+namespace kst {
 
 // Fails (false) when the linked library is older than the one built against.
 bool InitHashing();
-
-// (name, lowercase hex) in HashKind's order.
-using HexDigests = std::vector<std::pair<std::string, std::string>>;
 
 // Every asked kind over one stream of bytes, in one pass.
 class Digests : public ByteSink {
@@ -49,4 +33,10 @@ private:
     std::int64_t count_ = 0;
 };
 
-} // namespace kst::cli
+// The kinds of a set of digests, in its order.
+std::vector<HashKind> KindsOf(const HexDigests& digests);
+
+// The same digests, in whatever order.
+bool SameDigests(HexDigests a, HexDigests b);
+
+} // namespace kst
