@@ -15,7 +15,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 summary=()
-for target in intparse outputpath groupdigits; do
+for target in intparse outputpath groupdigits record; do
     binary="build-fuzz/fuzz_$target"
     corpus="fuzz/corpus/$target"
     log="$scratch/$target.log"
