@@ -5,6 +5,8 @@
 # the programs' DLL imports are checked; under Wine the installer runs
 # silently, its files, Start-menu shortcut and uninstall entry are checked,
 # the installed CLI runs, and the silent uninstall leaves nothing behind.
+# With the installed kestrune.exe running, both stop and change nothing;
+# once it is closed, both go ahead.
 set -euo pipefail
 # Wine's session gets an X display of its own, as on a desktop.
 if [ -z "${KESTRUNE_WINE_KEEP_DISPLAY:-}" ]; then
@@ -99,16 +101,54 @@ for _ in $(seq 100); do
     fi
     sleep 0.2
 done
-wineserver -k
-wait "$window_run" 2>/dev/null || true
 [ -n "$shown" ] || fail "the installed kestrune.exe showed no window"
 echo "release: the installed kestrune.exe showed its window"
 mapfile -t values <<<"$entry"
 printf 'release:   %s\n' "${values[@]}"
 
+# While it runs, silent installs and uninstalls stop with a non-zero exit
+# code and their reason on stderr, and change nothing. The uninstaller with
+# _?= runs in place and waits; without, it hands over to a copy of itself in
+# the temp folder and exits 0 at once, so only what it left is checked.
+install_state() {
+    (cd "$installed" && find . -printf '%p %s %T@\n' | sort)
+    ls -l "$shortcut"
+    wine_run reg query "$key"
+}
+before=$(install_state)
+expect_refused() { # expect_refused WHAT PROGRAM ARGS...
+    local what=$1 status=0 said
+    shift
+    said=$(wine_run "$@" 2>&1) || status=$?
+    [ "$status" -ne 0 ] || fail "$what exited 0 while kestrune.exe runs"
+    [ "$(install_state)" = "$before" ] || fail "$what changed the install while kestrune.exe runs"
+    echo "release: while kestrune.exe runs, $what exits $status, says \"$said\", changes nothing"
+}
+expect_refused "setup /S" "$setup" /S "/D=$install_dir"
+expect_refused "uninstall /S _?=" "$install_dir\\uninstall.exe" /S "_?=$install_dir"
+wine_run "$install_dir\\uninstall.exe" /S
+uninstaller_copy_runs() { # as Un.exe /S _?=FOLDER in a ~nsu*.tmp temp folder
+    pgrep -af '~nsu' | grep -qF "_?=$install_dir"
+}
+for _ in $(seq 150); do
+    uninstaller_copy_runs || break
+    sleep 0.2
+done
+! uninstaller_copy_runs || fail "the uninstaller's temp copy is still running"
+[ "$(install_state)" = "$before" ] || fail "uninstall /S changed the install while kestrune.exe runs"
+echo "release: while kestrune.exe runs, uninstall /S changes nothing"
+
+# Closed as its user would close it, then both go ahead.
+wine_run taskkill /IM kestrune.exe >/dev/null
+wait "$window_run" || fail "kestrune.exe did not end on its close request"
+wineserver -w
+wine_run "$setup" /S "/D=$install_dir" || fail "setup /S over the closed kestrune.exe failed"
+wineserver -w
+echo "release: after kestrune.exe closed, setup /S installs over it"
+
 # The uninstaller starts a copy of itself from the temp folder and exits:
 # wait for the Wine session to end before looking.
-wine_run "$install_dir\\uninstall.exe" /S
+wine_run "$install_dir\\uninstall.exe" /S || fail "uninstall /S failed"
 wineserver -w
 [ ! -e "$installed" ] || fail "left behind: $(ls -A "$installed")"
 [ ! -e "$shortcut" ] || fail "Start-menu shortcut left behind"
