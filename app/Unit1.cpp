@@ -3,6 +3,7 @@
 
 #include "FolderDialog.h"
 #include "Gauge.h"
+#include "LauncherEntry.h"
 #include "MessageBoxes.h"
 #include "RadioGroup.h"
 #include "StatusBar.h"
@@ -143,7 +144,9 @@ bool AcceptAsCopy(QDropEvent* event) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent),
+      taskbar_(std::make_unique<LauncherEntry>(QGuiApplication::desktopFileName())) {
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kestrune"));
@@ -262,11 +265,13 @@ void TForm1::Button1Click() {
         return;
     }
     jobRunning_ = true;
+    kst::TaskbarJob taskbarJob(taskbar_);
     try {
         kst::RunTrimJob(*this);
     } catch (const std::exception& failure) {
         // Shown here, not left to escape to the application's notify: Qt's
         // event delivery runs no clean-up when a failure unwinds through it.
+        taskbarJob.Failed();
         JobReturned();
         kst::ui::ShowFailure(failure);
         return;
@@ -364,6 +369,7 @@ void TForm1::ShowFigure(kst::Figure figure, std::string_view text) {
 
 void TForm1::SetGauge(int percent) {
     Gauge1->SetProgress(percent);
+    taskbar_.GaugeMoved(percent);
 }
 
 void TForm1::ShowAbortButton(bool copying) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "jobhost.h"
+#include "taskbarprogress.h"
 
 #include <QWidget>
 
@@ -47,6 +48,8 @@ public:
     TFolderDialog* FolderDialog1;
 
     bool JobRunning() const { return jobRunning_; }
+    // The job's progress on the window's entry in the dock or task manager.
+    kst::TaskbarProgress& Taskbar() { return taskbar_; }
 
     // kst::JobHost
     std::string ReadField(kst::Field control) override;
@@ -84,6 +87,7 @@ private:
     void CentreOnDesktop();
     void JobReturned();
 
+    kst::TaskbarProgress taskbar_;
     bool jobRunning_ = false;
     bool closeDeferred_ = false;
     bool placed_ = false;

@@ -5,6 +5,7 @@
 #include "FolderDialog.h"
 #include "MemoKeys.h"
 #include "MessageBoxes.h"
+#include "TaskbarList.h"
 #include "WinText.h"
 #include "kestrune_version.h"
 #include "resource.h"
@@ -180,6 +181,7 @@ TForm1::TForm1(const kst::JobOptions& options) : options_(options) {
         throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
                                 "CreateWindowExW");
     }
+    taskbar_.SetButton(std::make_unique<kst::win::TaskbarList>(hwnd_));
     dpi_ = kst::win::WindowDpi(hwnd_);
     CreateControls();
     Relayout(dpi_);
@@ -400,9 +402,11 @@ void TForm1::Button1Click() {
         return;
     }
     jobRunning_ = true;
+    kst::TaskbarJob taskbarJob(taskbar_);
     try {
         kst::RunTrimJob(*this, options_);
     } catch (const std::exception& failure) {
+        taskbarJob.Failed();
         kst::ui::ShowFailure(hwnd_, failure);
     }
     JobReturned();
@@ -500,6 +504,7 @@ void TForm1::ShowFigure(kst::Figure figure, std::string_view text) {
 
 void TForm1::SetGauge(int percent) {
     Gauge1.SetProgress(percent);
+    taskbar_.GaugeMoved(percent);
 }
 
 // The focus follows the swap, so the keyboard keeps a button to press.

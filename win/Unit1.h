@@ -11,6 +11,7 @@
 #include "RadioGroup.h"
 #include "StatusBar.h"
 #include "jobhost.h"
+#include "taskbarprogress.h"
 #include "trimjob.h"
 
 #include <functional>
@@ -37,6 +38,8 @@ public:
     // Destroying the window then ends the message loop.
     void EndProgramOnClose() { endProgramOnClose_ = true; }
     bool JobRunning() const { return jobRunning_; }
+    // The job's progress on the window's task-bar button.
+    kst::TaskbarProgress& Taskbar() { return taskbar_; }
     UINT Dpi() const { return dpi_; }
 
     // Hands msg to the window's keyboard navigation or dispatches it.
@@ -113,6 +116,7 @@ private:
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     std::vector<Placement> placements_;
     std::function<void()> yieldHook_;
+    kst::TaskbarProgress taskbar_;
     bool jobRunning_ = false;
     bool closeDeferred_ = false;
     bool quitPending_ = false;

@@ -4,6 +4,7 @@
 #include "Gauge.h"
 #include "StatusBar.h"
 #include "Unit1.h"
+#include "recordingtaskbar.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -17,6 +18,8 @@
 #include <QTimer>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -152,6 +155,46 @@ private slots:
         QVERIFY(shownDuringJob);
         QCOMPARE(form_->StatusBar1->PanelText(2), QString("Out Size=1,300,000"));
         QVERIFY(!form_->isVisible());
+    }
+
+    // The task-bar entry follows the job from 0 with the gauge's values; a
+    // failure shows while its box is up; nothing is shown once the job returns.
+    void taskbarFollowsJob_data() {
+        QTest::addColumn<bool>("dropped");
+        QTest::addColumn<bool>("measureOnly");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QStringList>("atBoxes");
+        // 3 chunks scanned from the end, where the gauge counts down; the
+        // copy's 2 chunks show 50 after the first.
+        const QStringList scanned{"normal 0", "normal 100", "normal 66", "normal 33"};
+        QTest::newRow("measured") << true << true << scanned + QStringList{"none"} << QStringList{};
+        QTest::newRow("copied") << true << false << scanned + QStringList{"normal 50", "none"}
+                                << QStringList{};
+        QTest::newRow("failed") << false << false << QStringList{"normal 0", "error 0", "none"}
+                                << QStringList{"error 0"};
+    }
+    void taskbarFollowsJob() {
+        QFETCH(bool, dropped);
+        QFETCH(bool, measureOnly);
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, atBoxes);
+        std::vector<std::string> recorded;
+        form_->Taskbar().SetButton(std::make_unique<RecordingTaskbar>(recorded));
+        if (dropped) {
+            DropInput("disk.img", 2'500'000, 1'200'000);
+        }
+        form_->CheckBox3->setChecked(measureOnly);
+        QStringList shownAtBoxes;
+        recorder_->onBox = [&](const BoxRecorder::Box&) {
+            shownAtBoxes << QString::fromStdString(recorded.back());
+        };
+        Execute();
+        QStringList shown;
+        for (const std::string& entry : recorded) {
+            shown << QString::fromStdString(entry);
+        }
+        QCOMPARE(shown, sent);
+        QCOMPARE(shownAtBoxes, atBoxes);
     }
 
     void abortDuringCopy() {

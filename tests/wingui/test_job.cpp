@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Execute on real files, driven through the window's own controls.
+#include "TaskbarList.h"
 #include "WinGuiSupport.h"
 #include "WinText.h"
+#include "recordingtaskbar.h"
 
 #include <algorithm>
 #include <fstream>
@@ -164,6 +166,29 @@ TEST_F(JobTest, NoticesAndFailuresGoToTheirBoxes) {
         EXPECT_EQ(Text(Form().Memo1), L"");
         EXPECT_FALSE(Form().JobRunning());
     }
+}
+
+// The shell's task-bar interface is there under Wine as on Windows; the
+// window shows a job on its button from 0 until the job has returned, a
+// failure while its box is up.
+TEST_F(JobTest, TaskbarButtonFollowsTheJob) {
+    kst::win::TaskbarList shell(Form().Handle());
+    ASSERT_TRUE(shell.Created());
+    shell.ShowProgress(kst::TaskbarState::Error, 40);
+    shell.ShowProgress(kst::TaskbarState::None, 0);
+
+    std::vector<std::string> sent;
+    Form().Taskbar().SetButton(std::make_unique<RecordingTaskbar>(sent));
+    Click(Form().Button1); // nothing dropped: the input fails to open
+    EXPECT_EQ(sent, (std::vector<std::string>{"normal 0", "error 0", "none"}));
+
+    sent.clear();
+    DropInput("進み.bin", Data(0, 1300, 1200));
+    Click(Form().CheckBox3);
+    Click(Form().Button1);
+    // Three chunks scanned from the end, where the gauge counts down.
+    EXPECT_EQ(sent, (std::vector<std::string>{"normal 0", "normal 100", "normal 66", "normal 33",
+                                              "none"}));
 }
 
 TEST_F(JobTest, InputHeldByAnotherProgramFailsToOpen) {
