@@ -242,4 +242,55 @@ INSTANTIATE_TEST_SUITE_P(Hook, TailHook,
                                          TailHookRow{"Negative", -1, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A stop asked for while the sinks take a long removed run is noticed at
+// the next piece: the job ends Aborted and leaves no output, whether it
+// copies or only measures.
+struct SinkStopRow {
+    const char* name;
+    std::size_t data; // bytes before 64 MiB of zeros
+    bool measureOnly;
+};
+void PrintTo(const SinkStopRow& row, std::ostream* os) {
+    *os << row.name;
+}
+class SinkStop : public JobTest, public testing::WithParamInterface<SinkStopRow> {};
+
+// Asks the job to stop once it has seen the first piece of a run.
+class StoppingSink : public kst::ByteSink {
+public:
+    explicit StoppingSink(RecordingHost& host) : host_(host) {}
+    void Run(std::uint8_t, std::int64_t count) override {
+        runBytes += count;
+        host_.abortflag = true;
+    }
+    void Bytes(const std::uint8_t*, std::int64_t) override {}
+    std::int64_t runBytes = 0;
+
+private:
+    RecordingHost& host_;
+};
+
+TEST_P(SinkStop, EndsAbortedWithinOnePiece) {
+    const std::size_t data = GetParam().data;
+    Drop("stop.bin", data > 0 ? Filled(data, {data - 1}) : Bytes{});
+    std::filesystem::resize_file(input, data + (std::size_t{64} << 20));
+    if (GetParam().measureOnly) {
+        host.Tick(kst::Option::MeasureOnly);
+    }
+    StoppingSink sink(host);
+    options.chunkUnit = std::int64_t{1} << 20; // the run is long, not the steps through it
+    options.inputSink = &sink;
+    EXPECT_EQ(Run().ending, kst::JobEnding::Aborted);
+    EXPECT_EQ(sink.runBytes, kst::kRunPieceBytes);
+    EXPECT_FALSE(std::filesystem::exists(Output()));
+    EXPECT_TRUE(TempFilesIn(dir.Path()).empty());
+    EXPECT_TRUE(InputFree());
+}
+
+INSTANTIATE_TEST_SUITE_P(Stop, SinkStop,
+                         testing::Values(SinkStopRow{"Copy", 10, false},
+                                         SinkStopRow{"MeasureOnly", 10, true},
+                                         SinkStopRow{"NothingToTrim", 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace

@@ -96,7 +96,7 @@ void Fifo(const fs::path& path) {
     ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
 }
 
-class HostileRestore : public testing::TestWithParam<HostileRow> {
+class RestoreScene : public testing::Test {
 protected:
     TempDir dir;
     Scene scene;
@@ -118,6 +118,8 @@ protected:
         kst::WriteRecord(scene.RecordPath(), scene.record);
     }
 };
+
+class HostileRestore : public RestoreScene, public testing::WithParamInterface<HostileRow> {};
 
 TEST_P(HostileRestore, FailsAtOnceAndLeavesNothingReadable) {
     const HostileRow& row = GetParam();
@@ -217,6 +219,27 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    NoPlant, false, nullptr, Left::Restored}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A stop while a long tail run is hashed is noticed at the next piece; what
+// was written is dropped. Unstopped, the 1 GiB run would hash for seconds.
+TEST_F(RestoreScene, AStopDropsThePartialOriginal) {
+    Trim([](kst::TrimRecord& r) {
+        r.input.size += (std::int64_t{1} << 30) - r.tail;
+        r.tail = std::int64_t{1} << 30;
+    });
+    int polls = 0;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        kst::RestoreOriginal(
+            {scene.RecordPath(), std::nullopt, false, [&] { return ++polls > 4; }});
+        ADD_FAILURE() << "restored in spite of the stop";
+    } catch (const kst::RestoreError& e) {
+        EXPECT_TRUE(e.Stopped()) << e.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(scene.Target())));
+    EXPECT_TRUE(TempFilesIn(dir.Path()).empty());
+}
 
 // Random modes and umasks: the copy, its record and the restored original
 // each grant no permission the input did not.
