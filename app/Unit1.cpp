@@ -7,8 +7,6 @@
 #include "MessageBoxes.h"
 #include "RadioGroup.h"
 #include "StatusBar.h"
-#include "kestrune_version.h"
-#include "trimjob.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,18 +25,26 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTextCursor>
+#include <QUrl>
 
-#include <exception>
-
-bool abortflag = false;
 TForm1* Form1 = nullptr;
 
 namespace {
 
-constexpr QSize kClientSize(379, 349);
+using kst::form::Control;
+using kst::form::ControlSpec;
+using kst::form::Kind;
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QStringList ItemsOf(const ControlSpec& spec) {
+    QStringList items;
+    for (const std::string_view item : spec.items) {
+        items.append(FromUtf8(item));
+    }
+    return items;
 }
 
 // The design face first, then the Japanese gothic faces found on Linux.
@@ -51,41 +57,22 @@ QFont WindowFont() {
     return font;
 }
 
-template <typename Widget> Widget* Place(Widget* widget, const char* name, const QRect& geometry) {
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
-    auto* const label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
+// A label fitted to its text, or the path label: fixed size, one line, cut
+// off at its right edge rather than wrapped.
+QLabel* MakeLabel(QWidget* parent, const ControlSpec& spec) {
+    auto* const label = new QLabel(FromUtf8(spec.text), parent);
     label->setTextFormat(Qt::PlainText);
-    label->setAccessibleDescription(label->objectName());
-    return label;
-}
-
-// Fitted to its text, like a label whose size follows its caption.
-QLabel* MakeFittedLabel(QWidget* parent, const char* name, const QString& text, const QPoint& at) {
-    QLabel* const label = MakeLabel(parent, name, text);
-    label->move(at);
-    label->adjustSize();
-    return label;
-}
-
-// Fixed size, one line, cut off at its right edge rather than wrapped.
-QLabel* MakePathLabel(QWidget* parent) {
-    QLabel* const label = MakeLabel(parent, "Label1", QString());
-    label->setGeometry(8, 8, 281, 17);
-    label->setAutoFillBackground(true);
-    label->setBackgroundRole(QPalette::Light);
-    label->setWordWrap(false);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    if (!spec.fitsText) {
+        label->setAutoFillBackground(true);
+        label->setBackgroundRole(QPalette::Light);
+        label->setWordWrap(false);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
     return label;
 }
 
 QPlainTextEdit* MakeLog(QWidget* parent) {
-    auto* const memo = Place(new QPlainTextEdit(parent), "Memo1", QRect(8, 192, 361, 105));
+    auto* const memo = new QPlainTextEdit(parent);
     memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -93,22 +80,74 @@ QPlainTextEdit* MakeLog(QWidget* parent) {
     return memo;
 }
 
-QComboBox* MakeChunkSizeBox(QWidget* parent) {
-    auto* const combo = Place(new QComboBox(parent), "ComboBox1", QRect(248, 144, 57, 20));
+QComboBox* MakeChunkSizeBox(QWidget* parent, const ControlSpec& spec) {
+    auto* const combo = new QComboBox(parent);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     // Typed text is taken as typed, without completion from the list.
     combo->setCompleter(nullptr);
-    combo->addItems({QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("10")});
-    combo->setCurrentIndex(-1);
-    combo->setEditText(QStringLiteral("1"));
+    combo->addItems(ItemsOf(spec));
+    combo->setCurrentIndex(spec.selected);
+    combo->setEditText(FromUtf8(spec.text));
     return combo;
 }
 
-// A button, check box or one-line edit with its text.
-template <typename Widget>
-Widget* Make(QWidget* parent, const char* name, const QRect& geometry, const QString& text) {
-    return Place(new Widget(text, parent), name, geometry);
+TRadioGroup* MakeRadioGroup(QWidget* parent, const ControlSpec& spec) {
+    auto* const group =
+        new TRadioGroup(FromUtf8(spec.name), FromUtf8(spec.text), ItemsOf(spec), parent);
+    group->SetItemIndex(spec.selected);
+    return group;
+}
+
+QWidget* MakeWidget(QWidget* parent, const ControlSpec& spec) {
+    switch (spec.kind) {
+    case Kind::Label:
+        return MakeLabel(parent, spec);
+    case Kind::Gauge:
+        return new TGauge(parent);
+    case Kind::Button:
+        return new QPushButton(FromUtf8(spec.text), parent);
+    case Kind::Memo:
+        return MakeLog(parent);
+    case Kind::RadioGroup:
+        return MakeRadioGroup(parent, spec);
+    case Kind::Edit:
+        return new QLineEdit(FromUtf8(spec.text), parent);
+    case Kind::StatusBar:
+        return new TStatusBar(parent);
+    case Kind::CheckBox:
+        return new QCheckBox(FromUtf8(spec.text), parent);
+    case Kind::ComboBox:
+        return MakeChunkSizeBox(parent, spec);
+    }
+    return nullptr;
+}
+
+// Where the table puts the control, in the state it starts in. Labels and
+// the gauge have no text of their own for screen readers beyond what they
+// show: they carry their name as description.
+void Place(QWidget* widget, const ControlSpec& spec) {
+    widget->setObjectName(FromUtf8(spec.name));
+    widget->move(spec.rect.left, spec.rect.top);
+    if (spec.fitsText) {
+        widget->adjustSize();
+    } else {
+        widget->resize(spec.rect.width, spec.rect.height);
+    }
+    if (!spec.shown) {
+        widget->hide();
+    }
+    widget->setEnabled(spec.enabled);
+    if (!spec.readerName.empty()) {
+        widget->setAccessibleName(FromUtf8(spec.readerName));
+    }
+    if (spec.kind == Kind::Label || spec.kind == Kind::Gauge) {
+        widget->setAccessibleDescription(widget->objectName());
+    }
+}
+
+template <typename Widget> Widget* As(QWidget* widget) {
+    return static_cast<Widget*>(widget);
 }
 
 // Files dropped anywhere on the window go to the window, as with a shell
@@ -144,17 +183,16 @@ bool AcceptAsCopy(QDropEvent* event) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent)
-    : QWidget(parent),
-      taskbar_(std::make_unique<LauncherEntry>(QGuiApplication::desktopFileName())) {
+TForm1::TForm1(QWidget* parent) : QWidget(parent), controller_(*this, kst::form::TrimJob()) {
     Form1 = this;
+    Taskbar().SetButton(std::make_unique<LauncherEntry>(QGuiApplication::desktopFileName()));
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Kestrune"));
+    setWindowTitle(FromUtf8(kst::form::kCaption));
     setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.png")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(kClientSize);
+    setFixedSize(kst::form::kClientWidth, kst::form::kClientHeight);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFont(WindowFont());
@@ -174,37 +212,30 @@ TForm1::~TForm1() {
 
 // Creation order is stacking order: each control lies above the ones before.
 void TForm1::CreateControls() {
-    Label1 = MakePathLabel(this);
-    Gauge1 = Place(new TGauge(this), "Gauge1", QRect(8, 168, 361, 17));
-    Label3 = MakeFittedLabel(this, "Label3",
-                             QStringLiteral("Ver " KESTRUNE_VERSION_STRING "  Kestrune project"),
-                             QPoint(168, 304));
-    Label4 = MakeFittedLabel(this, "Label4", QStringLiteral("バッファ(MB)"), QPoint(160, 144));
-    Button1 = Make<QPushButton>(this, "Button1", QRect(296, 8, 75, 25), QStringLiteral("実行"));
-    Memo1 = MakeLog(this);
-    RadioGroup1 = new TRadioGroup(
-        QStringLiteral("RadioGroup1"), QStringLiteral("出力先"),
-        {QStringLiteral("読み込みファイルと同じ"), QStringLiteral("指定する")}, this);
-    RadioGroup1->setGeometry(8, 40, 361, 73);
-    RadioGroup1->SetItemIndex(0);
-    Button2 = Make<QPushButton>(this, "Button2", QRect(280, 80, 75, 25), QStringLiteral("参照"));
-    Edit1 = Make<QLineEdit>(this, "Edit1", QRect(88, 80, 185, 20), QString());
-    StatusBar1 = Place(new TStatusBar(this), "StatusBar1", QRect(0, 326, 379, 23));
-    CheckBox1 = Make<QCheckBox>(this, "CheckBox1", QRect(8, 120, 153, 17),
-                                QStringLiteral("先頭の0データも削除する"));
-    Edit2 = Make<QLineEdit>(this, "Edit2", QRect(256, 120, 49, 20), QStringLiteral("0"));
-    Edit2->setEnabled(false);
-    CheckBox2 =
-        Make<QCheckBox>(this, "CheckBox2", QRect(176, 120, 73, 17), QStringLiteral("先頭0出力"));
-    CheckBox2->setEnabled(false);
-    CheckBox3 = Make<QCheckBox>(this, "CheckBox3", QRect(8, 144, 121, 17),
-                                QStringLiteral("ゼロだけを調べる"));
-    Button3 = Make<QPushButton>(this, "Button3", QRect(296, 8, 73, 25), QStringLiteral("中断"));
-    Button3->hide();
-    ComboBox1 = MakeChunkSizeBox(this);
+    for (const ControlSpec& spec : kst::form::Controls()) {
+        QWidget* const widget = MakeWidget(this, spec);
+        Place(widget, spec);
+        controls_[static_cast<std::size_t>(spec.control)] = widget;
+    }
+    Label1 = As<QLabel>(Widget(Control::Label1));
+    Gauge1 = As<TGauge>(Widget(Control::Gauge1));
+    Label3 = As<QLabel>(Widget(Control::Label3));
+    Label4 = As<QLabel>(Widget(Control::Label4));
+    Button1 = As<QPushButton>(Widget(Control::Button1));
+    Memo1 = As<QPlainTextEdit>(Widget(Control::Memo1));
+    RadioGroup1 = As<TRadioGroup>(Widget(Control::RadioGroup1));
+    Button2 = As<QPushButton>(Widget(Control::Button2));
+    Edit1 = As<QLineEdit>(Widget(Control::Edit1));
+    StatusBar1 = As<TStatusBar>(Widget(Control::StatusBar1));
+    CheckBox1 = As<QCheckBox>(Widget(Control::CheckBox1));
+    Edit2 = As<QLineEdit>(Widget(Control::Edit2));
+    CheckBox2 = As<QCheckBox>(Widget(Control::CheckBox2));
+    CheckBox3 = As<QCheckBox>(Widget(Control::CheckBox3));
+    Button3 = As<QPushButton>(Widget(Control::Button3));
+    ComboBox1 = As<QComboBox>(Widget(Control::ComboBox1));
     FolderDialog1 = new TFolderDialog(this);
     FolderDialog1->setObjectName(QStringLiteral("FolderDialog1"));
-    FolderDialog1->SetTitle(QStringLiteral("フォルダーの選択"));
+    FolderDialog1->SetTitle(FromUtf8(kst::form::kFolderDialogTitle));
 
     for (QWidget* const field : {static_cast<QWidget*>(Memo1), static_cast<QWidget*>(Edit1),
                                  static_cast<QWidget*>(Edit2), static_cast<QWidget*>(ComboBox1)}) {
@@ -216,35 +247,31 @@ void TForm1::CreateControls() {
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
 }
 
+QWidget* TForm1::Widget(Control control) const {
+    return controls_[static_cast<std::size_t>(control)];
+}
+
+// The radio group is reached at its items.
 void TForm1::SetTabOrder() {
-    const QList<QWidget*> order{Button1,
-                                Memo1,
-                                RadioGroup1->Item(0),
-                                RadioGroup1->Item(1),
-                                Button2,
-                                Edit1,
-                                CheckBox1,
-                                Edit2,
-                                CheckBox2,
-                                CheckBox3,
-                                Button3,
-                                ComboBox1};
+    QList<QWidget*> order;
+    for (const Control control : kst::form::TabOrder()) {
+        if (control == Control::RadioGroup1) {
+            for (int item = 0; item < RadioGroup1->Count(); ++item) {
+                order.append(RadioGroup1->Item(item));
+            }
+        } else {
+            order.append(Widget(control));
+        }
+    }
     for (qsizetype index = 1; index < order.size(); ++index) {
         QWidget::setTabOrder(order[index - 1], order[index]);
     }
 }
 
-// Fields without visible text of their own get a name; labels keep their
-// text as their name and carry an id as description instead.
+// On Linux a combo box is announced by its text and its label relation.
 void TForm1::SetAccessibleTexts() {
-    Edit1->setAccessibleName(QStringLiteral("出力先フォルダ"));
-    Edit2->setAccessibleName(QStringLiteral("先頭0出力のバイト数"));
-    // On Linux a combo box is announced by its text and its label relation.
-    ComboBox1->setAccessibleName(QStringLiteral("バッファ(MB)"));
     ComboBox1->lineEdit()->setAccessibleName(ComboBox1->accessibleName());
     Label4->setBuddy(ComboBox1);
-    Memo1->setAccessibleName(QStringLiteral("ログ"));
-    Gauge1->setAccessibleDescription(Gauge1->objectName());
 }
 
 void TForm1::FormCreate() {
@@ -260,95 +287,64 @@ bool TForm1::FormDropFiles(const QMimeData& data) {
     return true;
 }
 
+// The controller shows a failed job's box itself rather than leave it to
+// the application's notify: Qt's event delivery runs no clean-up when a
+// failure unwinds through it.
 void TForm1::Button1Click() {
-    if (jobRunning_) {
-        return;
-    }
-    jobRunning_ = true;
-    kst::TaskbarJob taskbarJob(taskbar_);
-    try {
-        kst::RunTrimJob(*this);
-    } catch (const std::exception& failure) {
-        // Shown here, not left to escape to the application's notify: Qt's
-        // event delivery runs no clean-up when a failure unwinds through it.
-        taskbarJob.Failed();
-        JobReturned();
-        kst::ui::ShowFailure(failure);
-        return;
-    } catch (...) {
-        JobReturned();
-        throw;
-    }
-    JobReturned();
+    controller_.Button1Click();
 }
 
 void TForm1::Button2Click() {
-    if (FolderDialog1->Execute()) {
-        Edit1->setText(FolderDialog1->FolderPath());
-    }
+    controller_.Button2Click();
 }
 
 void TForm1::Button3Click() {
-    abortflag = true;
+    controller_.Button3Click();
 }
 
 void TForm1::CheckBox1Click() {
-    if (CheckBox1->isChecked()) {
-        CheckBox2->setEnabled(true);
-        Edit2->setEnabled(true);
-    } else {
-        CheckBox2->setChecked(false);
-        CheckBox2->setEnabled(false);
-        Edit2->setEnabled(false);
-    }
+    controller_.CheckBox1Click();
 }
 
-// A close asked for during the job was put off until now.
-void TForm1::JobReturned() {
-    jobRunning_ = false;
-    if (closeDeferred_) {
-        closeDeferred_ = false;
-        close();
+std::string TForm1::Text(Control control) {
+    const QWidget* const widget = Widget(control);
+    if (const auto* const label = qobject_cast<const QLabel*>(widget)) {
+        return label->text().toStdString();
     }
-}
-
-std::string TForm1::ReadField(kst::Field control) {
-    switch (control) {
-    case kst::Field::InputPath:
-        return Label1->text().toStdString();
-    case kst::Field::OutputFolder:
-        return Edit1->text().toStdString();
-    case kst::Field::PadText:
-        return Edit2->text().toStdString();
-    case kst::Field::ChunkText:
-        return ComboBox1->currentText().toStdString();
+    if (const auto* const edit = qobject_cast<const QLineEdit*>(widget)) {
+        return edit->text().toStdString();
+    }
+    if (const auto* const combo = qobject_cast<const QComboBox*>(widget)) {
+        return combo->currentText().toStdString();
     }
     return {};
 }
 
-bool TForm1::IsOn(kst::Option control) {
-    switch (control) {
-    case kst::Option::TrimLeading:
-        return CheckBox1->isChecked();
-    case kst::Option::WritePad:
-        return CheckBox2->isChecked();
-    case kst::Option::MeasureOnly:
-        return CheckBox3->isChecked();
+void TForm1::SetText(Control control, std::string_view text) {
+    if (auto* const edit = qobject_cast<QLineEdit*>(Widget(control))) {
+        edit->setText(FromUtf8(text));
     }
-    return false;
 }
 
-kst::OutputPlace TForm1::OutputChoice() {
-    return RadioGroup1->ItemIndex() == 0 ? kst::OutputPlace::BesideInput
-                                         : kst::OutputPlace::InFolder;
+bool TForm1::Ticked(Control checkBox) {
+    return As<QCheckBox>(Widget(checkBox))->isChecked();
 }
 
-bool TForm1::AbortRequested() {
-    return abortflag;
+void TForm1::SetTicked(Control checkBox, bool ticked) {
+    As<QCheckBox>(Widget(checkBox))->setChecked(ticked);
 }
 
-void TForm1::ClearAbortRequest() {
-    abortflag = false;
+void TForm1::SetEnabled(Control control, bool enabled) {
+    Widget(control)->setEnabled(enabled);
+}
+
+void TForm1::ShowInstead(Control shown, Control hidden) {
+    Widget(shown)->setVisible(true);
+    Widget(hidden)->setVisible(false);
+}
+
+int TForm1::ItemIndex(Control group) {
+    return As<TRadioGroup>(Widget(group))->ItemIndex();
 }
 
 void TForm1::ClearLog() {
@@ -369,20 +365,33 @@ void TForm1::ShowFigure(kst::Figure figure, std::string_view text) {
 
 void TForm1::SetGauge(int percent) {
     Gauge1->SetProgress(percent);
-    taskbar_.GaugeMoved(percent);
-}
-
-void TForm1::ShowAbortButton(bool copying) {
-    Button1->setVisible(!copying);
-    Button3->setVisible(copying);
 }
 
 void TForm1::Inform(std::string_view text) {
     kst::ui::ShowInformation(FromUtf8(text));
 }
 
+void TForm1::ShowFailure(const std::exception& failure) {
+    kst::ui::ShowFailure(failure);
+}
+
 void TForm1::Yield() {
     QCoreApplication::processEvents();
+}
+
+std::optional<std::string> TForm1::ChooseFolder() {
+    if (!FolderDialog1->Execute()) {
+        return std::nullopt;
+    }
+    return FolderDialog1->FolderPath().toStdString();
+}
+
+void TForm1::CloseWindow() {
+    close();
+}
+
+void TForm1::EndMessageLoop(int code) {
+    QCoreApplication::exit(code);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -404,8 +413,7 @@ void TForm1::CentreOnDesktop() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (jobRunning_) {
-        closeDeferred_ = true;
+    if (!controller_.CloseRequested()) {
         event->ignore();
         return;
     }

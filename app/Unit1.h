@@ -1,29 +1,28 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "jobhost.h"
-#include "taskbarprogress.h"
+#include "FormController.h"
+#include "FormView.h"
 
 #include <QWidget>
 
+#include <array>
+
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
-class QRadioButton;
 class TFolderDialog;
 class TGauge;
 class TRadioGroup;
 class TStatusBar;
 
-// Set by Abort, cleared and polled by the copy phase of a running job.
-extern bool abortflag;
-
-class TForm1 : public QWidget, public kst::JobHost {
+// The main window in Qt: its controls come from kst::form's table and its
+// events go to kst::form::FormController.
+class TForm1 : public QWidget, public kst::form::FormView {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -47,23 +46,31 @@ public:
     QComboBox* ComboBox1;
     TFolderDialog* FolderDialog1;
 
-    bool JobRunning() const { return jobRunning_; }
+    bool JobRunning() const { return controller_.JobRunning(); }
+    // The window as the job sees it.
+    kst::form::FormController& Controller() { return controller_; }
     // The job's progress on the window's entry in the dock or task manager.
-    kst::TaskbarProgress& Taskbar() { return taskbar_; }
+    kst::TaskbarProgress& Taskbar() { return controller_.Taskbar(); }
+    QWidget* Widget(kst::form::Control control) const;
 
-    // kst::JobHost
-    std::string ReadField(kst::Field control) override;
-    bool IsOn(kst::Option control) override;
-    kst::OutputPlace OutputChoice() override;
-    bool AbortRequested() override;
-    void ClearAbortRequest() override;
+    // kst::form::FormView
+    std::string Text(kst::form::Control control) override;
+    void SetText(kst::form::Control control, std::string_view text) override;
+    bool Ticked(kst::form::Control checkBox) override;
+    void SetTicked(kst::form::Control checkBox, bool ticked) override;
+    void SetEnabled(kst::form::Control control, bool enabled) override;
+    void ShowInstead(kst::form::Control shown, kst::form::Control hidden) override;
+    int ItemIndex(kst::form::Control group) override;
     void ClearLog() override;
     void AppendLog(std::string_view line) override;
     void ShowFigure(kst::Figure figure, std::string_view text) override;
     void SetGauge(int percent) override;
-    void ShowAbortButton(bool copying) override;
     void Inform(std::string_view text) override;
+    void ShowFailure(const std::exception& failure) override;
     void Yield() override;
+    std::optional<std::string> ChooseFolder() override;
+    void CloseWindow() override;
+    void EndMessageLoop(int code) override;
 
 public slots:
     void FormCreate();
@@ -82,14 +89,13 @@ protected:
 
 private:
     void CreateControls();
+    QWidget* CreateControl(const kst::form::ControlSpec& spec);
     void SetTabOrder();
     void SetAccessibleTexts();
     void CentreOnDesktop();
-    void JobReturned();
 
-    kst::TaskbarProgress taskbar_;
-    bool jobRunning_ = false;
-    bool closeDeferred_ = false;
+    kst::form::FormController controller_;
+    std::array<QWidget*, kst::form::kControlCount> controls_{};
     bool placed_ = false;
 };
 

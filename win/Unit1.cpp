@@ -7,7 +7,6 @@
 #include "MessageBoxes.h"
 #include "TaskbarList.h"
 #include "WinText.h"
-#include "kestrune_version.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -19,60 +18,99 @@
 #include <exception>
 #include <system_error>
 
-bool abortflag = false;
 TForm1* Form1 = nullptr;
 
 namespace {
 
+using kst::form::Control;
+using kst::form::ControlSpec;
+using kst::form::Kind;
+using kst::form::Spec;
+
 constexpr wchar_t kWindowClass[] = L"TForm1";
 constexpr DWORD kFrameStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr SIZE kClientSize{379, 349};
-constexpr int kStatusBarHeight = 23;
+constexpr SIZE kClientSize{kst::form::kClientWidth, kst::form::kClientHeight};
 constexpr int kFontHeight = 12;
-constexpr int kComboHeight = 20;
 constexpr int kComboListRows = 3;
 
 // Ids above IDOK and IDCANCEL, which the keyboard navigation sends for
-// Enter and Esc.
-enum ControlId : int {
-    kLabel1 = 100,
-    kGauge1,
-    kLabel3,
-    kLabel4,
-    kButton1,
-    kMemo1,
-    kRadioGroup1,
-    kRadioItem0,
-    kRadioItem1,
-    kButton2,
-    kEdit1,
-    kStatusBar1,
-    kCheckBox1,
-    kEdit2,
-    kCheckBox2,
-    kCheckBox3,
-    kButton3,
-    kComboBox1,
-};
+// Enter and Esc: a control's place in the table, from 100; the radio
+// group's items from 200.
+constexpr int kFirstControlId = 100;
+constexpr int kFirstRadioItemId = 200;
 
-constexpr RECT Design(int left, int top, int width, int height) {
-    return {left, top, left + width, top + height};
+int IdOf(Control control) {
+    return kFirstControlId + static_cast<int>(control);
 }
 
-// The radio group's frame and its rows, which Edit1 and Button2 share with
-// the second item: that item ends where Edit1 begins.
-constexpr RECT kRadioGroupRect = Design(8, 40, 361, 73);
-constexpr RECT kEdit1Rect = Design(88, 80, 185, 20);
+constexpr RECT Design(const kst::form::Rect& rect) {
+    return {rect.left, rect.top, rect.left + rect.width, rect.top + rect.height};
+}
+
+int DesignHeight(Control control) {
+    return Spec(control).rect.height;
+}
+
+// The radio group's rows, which Edit1 and Button2 share with the second
+// item: that item ends where Edit1 begins.
 constexpr int kRadioMargin = 8;
 constexpr int kRadioFirstRowTop = 16;
 constexpr int kRadioRowPitch = 24;
 constexpr int kRadioRowHeight = 20;
 
 RECT RadioItemRect(int index) {
-    const int left = kRadioGroupRect.left + kRadioMargin;
-    const int top = kRadioGroupRect.top + kRadioFirstRowTop + index * kRadioRowPitch;
-    const int right = index == 0 ? kRadioGroupRect.right - kRadioMargin : kEdit1Rect.left;
+    const RECT group = Design(Spec(Control::RadioGroup1).rect);
+    const int left = group.left + kRadioMargin;
+    const int top = group.top + kRadioFirstRowTop + index * kRadioRowPitch;
+    const int right = index == 0 ? group.right - kRadioMargin : Spec(Control::Edit1).rect.left;
     return {left, top, right, top + kRadioRowHeight};
+}
+
+struct WindowKind {
+    const wchar_t* windowClass;
+    DWORD style;
+    DWORD exStyle;
+};
+
+// The system's control for a kind of the table; a radio group's is its frame.
+WindowKind WindowKindOf(const ControlSpec& spec) {
+    switch (spec.kind) {
+    case Kind::Label:
+        return {WC_STATICW,
+                spec.fitsText ? DWORD{SS_LEFT | SS_NOPREFIX}
+                              : DWORD{SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_NOPREFIX},
+                0};
+    case Kind::Button:
+        return {WC_BUTTONW, BS_PUSHBUTTON, 0};
+    case Kind::Memo:
+        return {WC_EDITW, WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                WS_EX_CLIENTEDGE};
+    case Kind::RadioGroup:
+        return {WC_BUTTONW, BS_GROUPBOX, 0};
+    case Kind::Edit:
+        return {WC_EDITW, ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case Kind::CheckBox:
+        return {WC_BUTTONW, BS_AUTOCHECKBOX, 0};
+    case Kind::ComboBox:
+        return {WC_COMBOBOXW, WS_VSCROLL | CBS_DROPDOWN, 0};
+    case Kind::Gauge:
+    case Kind::StatusBar:
+        break;
+    }
+    return {WC_STATICW, 0, 0};
+}
+
+// Shown, enabled and reached by Tab as the table starts it; a radio group
+// is reached at its items, not its frame.
+DWORD StateStyle(const ControlSpec& spec) {
+    DWORD style = spec.shown ? WS_VISIBLE : 0;
+    if (!spec.enabled) {
+        style |= WS_DISABLED;
+    }
+    if (spec.tab >= 0 && spec.kind != Kind::RadioGroup) {
+        style |= WS_TABSTOP | WS_GROUP;
+    }
+    return style;
 }
 
 int CALLBACK NoteFaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
@@ -125,25 +163,20 @@ SIZE TextSize(HWND control, HFONT font) {
     return size;
 }
 
-void Enable(HWND control, bool enabled) {
-    EnableWindow(control, enabled ? TRUE : FALSE);
-}
-
-bool Ticked(HWND control) {
-    return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 // Fields whose meaning no visible text of their own gives get a name for
 // screen readers; labels and buttons are read by their text.
-void NameForScreenReaders(const std::array<std::pair<HWND, const wchar_t*>, 4>& fields) {
+void NameForScreenReaders(const TForm1& form) {
     IAccPropServices* services = nullptr;
     if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IAccPropServices, reinterpret_cast<void**>(&services)))) {
         return;
     }
-    for (const auto& [control, name] : fields) {
-        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                                 PROPID_ACC_NAME, name);
+    for (const ControlSpec& spec : kst::form::Controls()) {
+        if (!spec.readerName.empty()) {
+            services->SetHwndPropStr(form.Hwnd(spec.control), static_cast<DWORD>(OBJID_CLIENT),
+                                     CHILDID_SELF, PROPID_ACC_NAME,
+                                     kst::win::Widen(spec.readerName).c_str());
+        }
     }
     services->Release();
 }
@@ -171,17 +204,17 @@ void RegisterWindowClass(WNDPROC procedure) {
 
 } // namespace
 
-TForm1::TForm1(const kst::JobOptions& options) : options_(options) {
+TForm1::TForm1(const kst::JobOptions& options) : controller_(*this, kst::form::TrimJob(options)) {
     Form1 = this;
     RegisterWindowClass(&TForm1::WindowProc);
-    CreateWindowExW(0, kWindowClass, L"Kestrune", kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                    kClientSize.cx, kClientSize.cy, nullptr, nullptr, GetModuleHandleW(nullptr),
-                    this);
+    CreateWindowExW(0, kWindowClass, kst::win::Widen(kst::form::kCaption).c_str(), kFrameStyle,
+                    CW_USEDEFAULT, CW_USEDEFAULT, kClientSize.cx, kClientSize.cy, nullptr, nullptr,
+                    GetModuleHandleW(nullptr), this);
     if (hwnd_ == nullptr) {
         throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
                                 "CreateWindowExW");
     }
-    taskbar_.SetButton(std::make_unique<kst::win::TaskbarList>(hwnd_));
+    Taskbar().SetButton(std::make_unique<kst::win::TaskbarList>(hwnd_));
     dpi_ = kst::win::WindowDpi(hwnd_);
     CreateControls();
     Relayout(dpi_);
@@ -201,78 +234,103 @@ TForm1::~TForm1() {
     }
 }
 
-HWND TForm1::AddControl(const wchar_t* windowClass, const std::wstring& text, DWORD style,
+HWND TForm1::AddControl(const wchar_t* windowClass, std::string_view text, DWORD style,
                         DWORD exStyle, int id, RECT design, bool fitsToText) {
     const HWND control = CreateWindowExW(
-        exStyle, windowClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, design.left,
-        design.top, design.right - design.left, design.bottom - design.top, hwnd_,
+        exStyle, windowClass, kst::win::Widen(text).c_str(), WS_CHILD | WS_CLIPSIBLINGS | style,
+        design.left, design.top, design.right - design.left, design.bottom - design.top, hwnd_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     placements_.push_back({control, design, fitsToText});
     return control;
 }
 
-// Windows stacks siblings in creation order, the first on top, and the
-// keyboard walks them in that order. So the controls are made in tab order;
-// the frame of the radio group follows every control that lies over it, and
-// the labels and the gauge come last, beneath everything.
-void TForm1::CreateControls() {
-    constexpr DWORD kShown = WS_VISIBLE;
-    constexpr DWORD kTabStop = WS_TABSTOP | WS_GROUP;
-    Button1 = AddControl(WC_BUTTONW, L"実行", kShown | kTabStop | BS_PUSHBUTTON, 0, kButton1,
-                         Design(296, 8, 75, 25));
-    Memo1 =
-        AddControl(WC_EDITW, L"",
-                   kShown | kTabStop | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                   WS_EX_CLIENTEDGE, kMemo1, Design(8, 192, 361, 105));
-    SendMessageW(Memo1, EM_SETLIMITTEXT, 0, 0);
-    kst::win::LetTabLeave(Memo1);
-    RadioGroup1.SetItem(0, AddControl(WC_BUTTONW, L"読み込みファイルと同じ",
-                                      kShown | kTabStop | BS_AUTORADIOBUTTON, 0, kRadioItem0,
-                                      RadioItemRect(0)));
-    RadioGroup1.SetItem(1, AddControl(WC_BUTTONW, L"指定する", kShown | BS_AUTORADIOBUTTON, 0,
-                                      kRadioItem1, RadioItemRect(1)));
-    Button2 = AddControl(WC_BUTTONW, L"参照", kShown | kTabStop | BS_PUSHBUTTON, 0, kButton2,
-                         Design(280, 80, 75, 25));
-    Edit1 = AddControl(WC_EDITW, L"", kShown | kTabStop | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kEdit1,
-                       kEdit1Rect);
-    CheckBox1 =
-        AddControl(WC_BUTTONW, L"先頭の0データも削除する", kShown | kTabStop | BS_AUTOCHECKBOX, 0,
-                   kCheckBox1, Design(8, 120, 153, 17));
-    Edit2 = AddControl(WC_EDITW, L"0", kShown | kTabStop | WS_DISABLED | ES_AUTOHSCROLL,
-                       WS_EX_CLIENTEDGE, kEdit2, Design(256, 120, 49, 20));
-    CheckBox2 =
-        AddControl(WC_BUTTONW, L"先頭0出力", kShown | kTabStop | WS_DISABLED | BS_AUTOCHECKBOX, 0,
-                   kCheckBox2, Design(176, 120, 73, 17));
-    CheckBox3 = AddControl(WC_BUTTONW, L"ゼロだけを調べる", kShown | kTabStop | BS_AUTOCHECKBOX, 0,
-                           kCheckBox3, Design(8, 144, 121, 17));
-    Button3 = AddControl(WC_BUTTONW, L"中断", kTabStop | BS_PUSHBUTTON, 0, kButton3,
-                         Design(296, 8, 73, 25));
-    ComboBox1 = AddControl(WC_COMBOBOXW, L"", kShown | kTabStop | WS_VSCROLL | CBS_DROPDOWN, 0,
-                           kComboBox1, Design(248, 144, 57, kComboHeight));
-    for (const wchar_t* const row : {L"1", L"5", L"10"}) {
-        SendMessageW(ComboBox1, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
-    }
-    SendMessageW(ComboBox1, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    SetWindowTextW(ComboBox1, L"1");
-    StatusBar1.Create(hwnd_, kStatusBar1);
-    RadioGroup1.SetFrame(
-        AddControl(WC_BUTTONW, L"出力先", kShown | BS_GROUPBOX, 0, kRadioGroup1, kRadioGroupRect));
-    RadioGroup1.SetItemIndex(0);
-    Gauge1.Create(hwnd_, kGauge1);
-    placements_.push_back({Gauge1.Handle(), Design(8, 168, 361, 17), false});
-    Label4 = AddControl(WC_STATICW, L"バッファ(MB)", kShown | SS_LEFT | SS_NOPREFIX, 0, kLabel4,
-                        Design(160, 144, 0, 0), true);
-    Label3 = AddControl(WC_STATICW, L"Ver " KESTRUNE_VERSION_STRING L"  Kestrune project",
-                        kShown | SS_LEFT | SS_NOPREFIX, 0, kLabel3, Design(168, 304, 0, 0), true);
-    Label1 = AddControl(WC_STATICW, L"", kShown | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_NOPREFIX,
-                        0, kLabel1, Design(8, 8, 281, 17));
+HWND TForm1::Hwnd(Control control) const {
+    return controls_[static_cast<std::size_t>(control)];
+}
 
+// Windows stacks siblings in creation order, the first on top, and the
+// keyboard walks them in that order. So the controls Tab reaches are made in
+// its order; the frame of the radio group follows every control that lies
+// over it, and the others come last, in reverse of the table's order, the
+// labels and the gauge beneath everything.
+void TForm1::CreateControls() {
+    for (const Control control : kst::form::TabOrder()) {
+        const ControlSpec& spec = Spec(control);
+        if (spec.kind == Kind::RadioGroup) {
+            CreateRadioItems(spec);
+        } else {
+            CreateControl(spec);
+        }
+    }
+    const ControlSpec& group = Spec(Control::RadioGroup1);
+    CreateControl(group);
+    RadioGroup1.SetFrame(Hwnd(Control::RadioGroup1));
+    RadioGroup1.SetItemIndex(group.selected);
+    const auto controls = kst::form::Controls();
+    for (auto spec = controls.rbegin(); spec != controls.rend(); ++spec) {
+        if (spec->tab < 0) {
+            CreateControl(*spec);
+        }
+    }
+
+    Label1 = Hwnd(Control::Label1);
+    Label3 = Hwnd(Control::Label3);
+    Label4 = Hwnd(Control::Label4);
+    Button1 = Hwnd(Control::Button1);
+    Memo1 = Hwnd(Control::Memo1);
+    Button2 = Hwnd(Control::Button2);
+    Edit1 = Hwnd(Control::Edit1);
+    CheckBox1 = Hwnd(Control::CheckBox1);
+    Edit2 = Hwnd(Control::Edit2);
+    CheckBox2 = Hwnd(Control::CheckBox2);
+    CheckBox3 = Hwnd(Control::CheckBox3);
+    Button3 = Hwnd(Control::Button3);
+    ComboBox1 = Hwnd(Control::ComboBox1);
     FolderDialog1 = std::make_unique<TFolderDialog>(hwnd_);
-    FolderDialog1->SetTitle(L"フォルダーの選択");
-    NameForScreenReaders({{{Edit1, L"出力先フォルダ"},
-                           {Edit2, L"先頭0出力のバイト数"},
-                           {ComboBox1, L"バッファ(MB)"},
-                           {Memo1, L"ログ"}}});
+    FolderDialog1->SetTitle(kst::win::Widen(kst::form::kFolderDialogTitle));
+    NameForScreenReaders(*this);
+}
+
+void TForm1::CreateControl(const ControlSpec& spec) {
+    const int id = IdOf(spec.control);
+    HWND control = nullptr;
+    if (spec.kind == Kind::Gauge) {
+        Gauge1.Create(hwnd_, id);
+        control = Gauge1.Handle();
+        placements_.push_back({control, Design(spec.rect), false});
+    } else if (spec.kind == Kind::StatusBar) {
+        StatusBar1.Create(hwnd_, id);
+        control = StatusBar1.Handle();
+    } else {
+        const WindowKind kind = WindowKindOf(spec);
+        control = AddControl(kind.windowClass, spec.kind == Kind::ComboBox ? "" : spec.text,
+                             kind.style | StateStyle(spec), kind.exStyle, id, Design(spec.rect),
+                             spec.fitsText);
+    }
+    controls_[static_cast<std::size_t>(spec.control)] = control;
+    if (spec.kind == Kind::Memo) {
+        SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+        kst::win::LetTabLeave(control);
+    }
+    if (spec.kind == Kind::ComboBox) {
+        for (const std::string_view row : spec.items) {
+            SendMessageW(control, CB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(kst::win::Widen(row).c_str()));
+        }
+        SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(spec.selected), 0);
+        SetWindowTextW(control, kst::win::Widen(spec.text).c_str());
+    }
+}
+
+// Tab reaches the group at its first item until another is selected.
+void TForm1::CreateRadioItems(const ControlSpec& spec) {
+    for (std::size_t index = 0; index < spec.items.size(); ++index) {
+        const int item = static_cast<int>(index);
+        const DWORD tabStop = index == 0 ? WS_TABSTOP | WS_GROUP : 0;
+        RadioGroup1.SetItem(item, AddControl(WC_BUTTONW, spec.items[index],
+                                             WS_VISIBLE | tabStop | BS_AUTORADIOBUTTON, 0,
+                                             kFirstRadioItemId + item, RadioItemRect(item)));
+    }
 }
 
 // Everything in pixels at dpi: the window font, every control's place and
@@ -295,16 +353,17 @@ void TForm1::Relayout(UINT dpi) {
         if (placement.fitsToText) {
             size = TextSize(placement.control, font_);
         } else if (placement.control == ComboBox1) {
-            size.cy += Scale(kComboListRows * kComboHeight, dpi);
+            size.cy += Scale(kComboListRows * DesignHeight(Control::ComboBox1), dpi);
         }
         SetWindowPos(placement.control, nullptr, Scale(design.left, dpi), Scale(design.top, dpi),
                      size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    FitComboHeight(Scale(kComboHeight, dpi));
+    FitComboHeight(Scale(DesignHeight(Control::ComboBox1), dpi));
 
     const int width = Scale(kClientSize.cx, dpi);
     const int height = Scale(kClientSize.cy, dpi);
-    StatusBar1.Place({0, height - Scale(kStatusBarHeight, dpi), width, height}, dpi);
+    StatusBar1.Place({0, height - Scale(DesignHeight(Control::StatusBar1), dpi), width, height},
+                     dpi);
 }
 
 // A drop-down combo box is as high as its font makes its field; the field's
@@ -325,7 +384,8 @@ void TForm1::FitComboHeight(int height) const {
         item += error;
         SendMessageW(ComboBox1, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
         SetWindowPos(ComboBox1, nullptr, 0, 0, closed.right - closed.left,
-                     height + kst::win::Scale(kComboListRows * kComboHeight, dpi_),
+                     height +
+                         kst::win::Scale(kComboListRows * DesignHeight(Control::ComboBox1), dpi_),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
@@ -395,94 +455,54 @@ void TForm1::FormDropFiles(HDROP drop) {
     DragFinish(drop);
 }
 
-// A press while a job measures starts nothing: the job already running
-// holds the input, and a second one inside it could only fail.
 void TForm1::Button1Click() {
-    if (jobRunning_) {
-        return;
-    }
-    jobRunning_ = true;
-    kst::TaskbarJob taskbarJob(taskbar_);
-    try {
-        kst::RunTrimJob(*this, options_);
-    } catch (const std::exception& failure) {
-        taskbarJob.Failed();
-        kst::ui::ShowFailure(hwnd_, failure);
-    }
-    JobReturned();
+    controller_.Button1Click();
 }
 
 void TForm1::Button2Click() {
-    if (FolderDialog1->Execute()) {
-        SetWindowTextW(Edit1, FolderDialog1->FolderPath().c_str());
-    }
+    controller_.Button2Click();
 }
 
 void TForm1::Button3Click() {
-    abortflag = true;
+    controller_.Button3Click();
 }
 
 void TForm1::CheckBox1Click() {
-    if (Ticked(CheckBox1)) {
-        Enable(CheckBox2, true);
-        Enable(Edit2, true);
-    } else {
-        SendMessageW(CheckBox2, BM_SETCHECK, BST_UNCHECKED, 0);
-        Enable(CheckBox2, false);
-        Enable(Edit2, false);
+    controller_.CheckBox1Click();
+}
+
+std::string TForm1::Text(Control control) {
+    return kst::win::Narrow(kst::win::WindowText(Hwnd(control)));
+}
+
+void TForm1::SetText(Control control, std::string_view text) {
+    SetWindowTextW(Hwnd(control), kst::win::Widen(text).c_str());
+}
+
+bool TForm1::Ticked(Control checkBox) {
+    return SendMessageW(Hwnd(checkBox), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TForm1::SetTicked(Control checkBox, bool ticked) {
+    SendMessageW(Hwnd(checkBox), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TForm1::SetEnabled(Control control, bool enabled) {
+    EnableWindow(Hwnd(control), enabled ? TRUE : FALSE);
+}
+
+// The focus follows the swap, so the keyboard keeps a button to press.
+void TForm1::ShowInstead(Control shown, Control hidden) {
+    const bool hadFocus = GetFocus() == Hwnd(hidden);
+    ShowWindow(Hwnd(shown), SW_SHOW);
+    ShowWindow(Hwnd(hidden), SW_HIDE);
+    if (hadFocus) {
+        SetFocus(Hwnd(shown));
     }
 }
 
-// A quit or close that arrived during the job takes effect now.
-void TForm1::JobReturned() {
-    jobRunning_ = false;
-    if (quitPending_) {
-        quitPending_ = false;
-        PostQuitMessage(quitCode_);
-    }
-    if (closeDeferred_) {
-        closeDeferred_ = false;
-        DestroyWindow(hwnd_);
-    }
-}
-
-std::string TForm1::ReadField(kst::Field field) {
-    switch (field) {
-    case kst::Field::InputPath:
-        return kst::win::Narrow(kst::win::WindowText(Label1));
-    case kst::Field::OutputFolder:
-        return kst::win::Narrow(kst::win::WindowText(Edit1));
-    case kst::Field::PadText:
-        return kst::win::Narrow(kst::win::WindowText(Edit2));
-    case kst::Field::ChunkText:
-        return kst::win::Narrow(kst::win::WindowText(ComboBox1));
-    }
-    return {};
-}
-
-bool TForm1::IsOn(kst::Option option) {
-    switch (option) {
-    case kst::Option::TrimLeading:
-        return Ticked(CheckBox1);
-    case kst::Option::WritePad:
-        return Ticked(CheckBox2);
-    case kst::Option::MeasureOnly:
-        return Ticked(CheckBox3);
-    }
-    return false;
-}
-
-kst::OutputPlace TForm1::OutputChoice() {
-    return RadioGroup1.ItemIndex() == 0 ? kst::OutputPlace::BesideInput
-                                        : kst::OutputPlace::InFolder;
-}
-
-bool TForm1::AbortRequested() {
-    return abortflag;
-}
-
-void TForm1::ClearAbortRequest() {
-    abortflag = false;
+int TForm1::ItemIndex(Control /*group*/) {
+    return RadioGroup1.ItemIndex();
 }
 
 void TForm1::ClearLog() {
@@ -504,23 +524,14 @@ void TForm1::ShowFigure(kst::Figure figure, std::string_view text) {
 
 void TForm1::SetGauge(int percent) {
     Gauge1.SetProgress(percent);
-    taskbar_.GaugeMoved(percent);
-}
-
-// The focus follows the swap, so the keyboard keeps a button to press.
-void TForm1::ShowAbortButton(bool copying) {
-    const HWND shown = copying ? Button3 : Button1;
-    const HWND hidden = copying ? Button1 : Button3;
-    const bool hadFocus = GetFocus() == hidden;
-    ShowWindow(shown, SW_SHOW);
-    ShowWindow(hidden, SW_HIDE);
-    if (hadFocus) {
-        SetFocus(shown);
-    }
 }
 
 void TForm1::Inform(std::string_view text) {
     kst::ui::ShowInformation(hwnd_, kst::win::Widen(text));
+}
+
+void TForm1::ShowFailure(const std::exception& failure) {
+    kst::ui::ShowFailure(hwnd_, failure);
 }
 
 // Every pending message, as the message loop would handle it; a quit is
@@ -529,8 +540,7 @@ void TForm1::Yield() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            quitPending_ = true;
-            quitCode_ = static_cast<int>(msg.wParam);
+            controller_.QuitRequested(static_cast<int>(msg.wParam));
             continue;
         }
         Dispatch(msg);
@@ -540,26 +550,45 @@ void TForm1::Yield() {
     }
 }
 
+std::optional<std::string> TForm1::ChooseFolder() {
+    if (!FolderDialog1->Execute()) {
+        return std::nullopt;
+    }
+    return kst::win::Narrow(FolderDialog1->FolderPath());
+}
+
+void TForm1::CloseWindow() {
+    DestroyWindow(hwnd_);
+}
+
+void TForm1::EndMessageLoop(int code) {
+    PostQuitMessage(code);
+}
+
 void TForm1::OnCommand(int id, int code) {
     if (code != BN_CLICKED) {
         return;
     }
-    switch (id) {
-    case kButton1:
+    if (id >= kFirstRadioItemId && id < kFirstRadioItemId + TRadioGroup::kCount) {
+        RadioGroup1.UpdateTabStops();
+        return;
+    }
+    if (id < kFirstControlId ||
+        id >= kFirstControlId + static_cast<int>(kst::form::kControlCount)) {
+        return;
+    }
+    switch (static_cast<Control>(id - kFirstControlId)) {
+    case Control::Button1:
         Button1Click();
         break;
-    case kButton2:
+    case Control::Button2:
         Button2Click();
         break;
-    case kButton3:
+    case Control::Button3:
         Button3Click();
         break;
-    case kCheckBox1:
+    case Control::CheckBox1:
         CheckBox1Click();
-        break;
-    case kRadioItem0:
-    case kRadioItem1:
-        RadioGroup1.UpdateTabStops();
         break;
     default:
         break;
@@ -614,9 +643,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
-        if (jobRunning_) {
-            closeDeferred_ = true;
-        } else {
+        if (controller_.CloseRequested()) {
             DestroyWindow(hwnd_);
         }
         return 0;

@@ -7,24 +7,23 @@
 // winbase.h's obsolete Yield() macro would rename JobHost::Yield.
 #undef Yield
 
+#include "FormController.h"
+#include "FormView.h"
 #include "Gauge.h"
 #include "RadioGroup.h"
 #include "StatusBar.h"
-#include "jobhost.h"
-#include "taskbarprogress.h"
 #include "trimjob.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
 
 class TFolderDialog;
 
-// Set by Abort, cleared and polled by the copy phase of a running job.
-extern bool abortflag;
-
-// The main window: Windows' own controls over the trim job.
-class TForm1 : public kst::JobHost {
+// The main window: Windows' own controls, made from kst::form's table, over
+// the trim job; its events go to kst::form::FormController.
+class TForm1 : public kst::form::FormView {
 public:
     // options: the job's settings; tests use small chunk units.
     explicit TForm1(const kst::JobOptions& options = {});
@@ -37,9 +36,12 @@ public:
     void Show(int showCommand = SW_SHOWNORMAL);
     // Destroying the window then ends the message loop.
     void EndProgramOnClose() { endProgramOnClose_ = true; }
-    bool JobRunning() const { return jobRunning_; }
+    bool JobRunning() const { return controller_.JobRunning(); }
+    // The window as the job sees it.
+    kst::form::FormController& Controller() { return controller_; }
     // The job's progress on the window's task-bar button.
-    kst::TaskbarProgress& Taskbar() { return taskbar_; }
+    kst::TaskbarProgress& Taskbar() { return controller_.Taskbar(); }
+    HWND Hwnd(kst::form::Control control) const;
     UINT Dpi() const { return dpi_; }
 
     // Hands msg to the window's keyboard navigation or dispatches it.
@@ -72,19 +74,24 @@ public:
     void Button3Click();
     void CheckBox1Click();
 
-    // kst::JobHost
-    std::string ReadField(kst::Field field) override;
-    bool IsOn(kst::Option option) override;
-    kst::OutputPlace OutputChoice() override;
-    bool AbortRequested() override;
-    void ClearAbortRequest() override;
+    // kst::form::FormView
+    std::string Text(kst::form::Control control) override;
+    void SetText(kst::form::Control control, std::string_view text) override;
+    bool Ticked(kst::form::Control checkBox) override;
+    void SetTicked(kst::form::Control checkBox, bool ticked) override;
+    void SetEnabled(kst::form::Control control, bool enabled) override;
+    void ShowInstead(kst::form::Control shown, kst::form::Control hidden) override;
+    int ItemIndex(kst::form::Control group) override;
     void ClearLog() override;
     void AppendLog(std::string_view line) override;
     void ShowFigure(kst::Figure figure, std::string_view text) override;
     void SetGauge(int percent) override;
-    void ShowAbortButton(bool copying) override;
     void Inform(std::string_view text) override;
+    void ShowFailure(const std::exception& failure) override;
     void Yield() override;
+    std::optional<std::string> ChooseFolder() override;
+    void CloseWindow() override;
+    void EndMessageLoop(int code) override;
 
 private:
     // A control and where the layout puts it at 96 dots per inch.
@@ -101,26 +108,23 @@ private:
     void OnDpiChanged(UINT dpi, const RECT& suggested);
 
     void CreateControls();
-    HWND AddControl(const wchar_t* windowClass, const std::wstring& text, DWORD style,
-                    DWORD exStyle, int id, RECT design, bool fitsToText = false);
+    void CreateControl(const kst::form::ControlSpec& spec);
+    void CreateRadioItems(const kst::form::ControlSpec& spec);
+    HWND AddControl(const wchar_t* windowClass, std::string_view text, DWORD style, DWORD exStyle,
+                    int id, RECT design, bool fitsToText = false);
     void Relayout(UINT dpi);
     void FitComboHeight(int height) const;
     void SizeFrame();
     void CentreOnDesktop();
-    void JobReturned();
 
-    kst::JobOptions options_;
+    kst::form::FormController controller_;
     HWND hwnd_ = nullptr;
     HWND focus_ = nullptr;
     HFONT font_ = nullptr; // owned; the window font at dpi_
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     std::vector<Placement> placements_;
+    std::array<HWND, kst::form::kControlCount> controls_{};
     std::function<void()> yieldHook_;
-    kst::TaskbarProgress taskbar_;
-    bool jobRunning_ = false;
-    bool closeDeferred_ = false;
-    bool quitPending_ = false;
-    int quitCode_ = 0;
     bool placed_ = false;
     bool endProgramOnClose_ = false;
 };

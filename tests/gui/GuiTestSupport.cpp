@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "GuiTestSupport.h"
 
+#include "outputpath.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QTemporaryDir>
@@ -8,6 +10,14 @@
 
 QString NativePath(const QTemporaryDir& dir, const QString& name) {
     return QDir::toNativeSeparators(dir.filePath(name));
+}
+
+QString OutputBeside(const QString& input) {
+    return QString::fromStdString(kst::OutputBesideInput(input.toStdString()));
+}
+
+QString OutputInFolder(const QString& folder, const QString& input) {
+    return QString::fromStdString(kst::OutputInFolder(folder.toStdString(), input.toStdString()));
 }
 
 void ActivateAndWait(QWidget* window) {

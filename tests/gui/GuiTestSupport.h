@@ -34,6 +34,10 @@ public:
 // A file name in dir as the window shows paths.
 QString NativePath(const QTemporaryDir& dir, const QString& name);
 
+// The job's output for input, beside it or in folder, as the job names it.
+QString OutputBeside(const QString& input);
+QString OutputInFolder(const QString& folder, const QString& input);
+
 // Activates window and waits until the system reports it active.
 void ActivateAndWait(QWidget* window);
 

@@ -215,7 +215,7 @@ private slots:
         QVERIFY(recorder_->boxes.isEmpty());
         QVERIFY(form_->Memo1->toPlainText().endsWith("中断しました\n"));
         ExpectIdle();
-        const qint64 written = QFileInfo(Path("big(KST).bin")).size();
+        const qint64 written = QFileInfo(OutputBeside(Path("big.bin"))).size();
         QVERIFY2(written > 0 && written < kKept && written % 1'000'000 == 0,
                  qPrintable(QString::number(written)));
     }

@@ -98,7 +98,7 @@ private slots:
 
         QVERIFY(TabTo(form_->RadioGroup1->Item(0)));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-        QCOMPARE(form_->OutputChoice(), kst::OutputPlace::InFolder);
+        QCOMPARE(form_->Controller().OutputChoice(), kst::OutputPlace::InFolder);
         QVERIFY(TabTo(form_->Button2));
         PressSpace();
         QCOMPARE(form_->Edit1->text(), Path("out"));
@@ -120,7 +120,7 @@ private slots:
         QVERIFY(recorder_->boxes.isEmpty());
         QVERIFY2(form_->Memo1->toPlainText().endsWith("終わり\n"),
                  qPrintable(form_->Memo1->toPlainText()));
-        QFile output(Path("out/in(KST).bin"));
+        QFile output(OutputInFolder(Path("out"), Path("in.bin")));
         QVERIFY(output.open(QIODevice::ReadOnly));
         QCOMPARE(output.readAll(), QByteArray(4, '\0') + QByteArray(5000, '\x5a'));
     }
@@ -150,7 +150,7 @@ private slots:
         QVERIFY(recorder_->boxes.isEmpty());
         QVERIFY2(form_->Memo1->toPlainText().endsWith("中断しました\n"),
                  qPrintable(form_->Memo1->toPlainText()));
-        QVERIFY(QFileInfo(Path("big(KST).bin")).size() < kKept);
+        QVERIFY(QFileInfo(OutputBeside(Path("big.bin"))).size() < kKept);
         QVERIFY(form_->Button1->isVisible());
     }
 };

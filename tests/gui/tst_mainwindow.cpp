@@ -2,6 +2,8 @@
 #include "GuiTestSupport.h"
 
 #include "FolderBrowser.h"
+#include "FolderDialog.h"
+#include "FormTable.h"
 #include "Gauge.h"
 #include "RadioGroup.h"
 #include "StatusBar.h"
@@ -25,6 +27,68 @@
 #include <memory>
 
 namespace {
+
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The Qt class that stands for each kind of the table.
+const char* QtClass(kst::form::Kind kind) {
+    switch (kind) {
+    case kst::form::Kind::Label:
+        return "QLabel";
+    case kst::form::Kind::Gauge:
+        return "TGauge";
+    case kst::form::Kind::Button:
+        return "QPushButton";
+    case kst::form::Kind::Memo:
+        return "QPlainTextEdit";
+    case kst::form::Kind::RadioGroup:
+        return "TRadioGroup";
+    case kst::form::Kind::Edit:
+        return "QLineEdit";
+    case kst::form::Kind::StatusBar:
+        return "TStatusBar";
+    case kst::form::Kind::CheckBox:
+        return "QCheckBox";
+    case kst::form::Kind::ComboBox:
+        return "QComboBox";
+    }
+    return "";
+}
+
+QStringList ItemsOf(const kst::form::ControlSpec& spec) {
+    QStringList items;
+    for (const std::string_view item : spec.items) {
+        items.append(Utf8(item));
+    }
+    return items;
+}
+
+// A radio group's item texts or a combo box's rows; none for other kinds.
+QStringList ItemsOf(const QWidget* widget) {
+    QStringList items;
+    if (const auto* const group = qobject_cast<const TRadioGroup*>(widget)) {
+        for (int index = 0; index < group->Count(); ++index) {
+            items.append(group->Item(index)->text());
+        }
+    } else if (const auto* const combo = qobject_cast<const QComboBox*>(widget)) {
+        for (int index = 0; index < combo->count(); ++index) {
+            items.append(combo->itemText(index));
+        }
+    }
+    return items;
+}
+
+int SelectedItem(const QWidget* widget) {
+    if (const auto* const group = qobject_cast<const TRadioGroup*>(widget)) {
+        return group->ItemIndex();
+    }
+    if (const auto* const combo = qobject_cast<const QComboBox*>(widget)) {
+        return combo->currentIndex();
+    }
+    return -1;
+}
 
 // What the control shows as its text, whatever its kind.
 QString TextOf(const QWidget* widget) {
@@ -69,58 +133,40 @@ private slots:
     }
 
     void controlTable_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QRect>("geometry"); // empty size: fitted to the text
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("visible");
-        QTest::addColumn<bool>("enabled");
-        const auto row = [](const char* name, const char* kind, QRect geometry, const char* text,
-                            bool visible = true, bool enabled = true) {
-            QTest::newRow(name) << kind << geometry << QString(text) << visible << enabled;
-        };
-        row("Label1", "QLabel", {8, 8, 281, 17}, "");
-        row("Gauge1", "TGauge", {8, 168, 361, 17}, "0%");
-        row("Label3", "QLabel", {168, 304, 0, 0}, "Ver 0.20  Kestrune project");
-        row("Label4", "QLabel", {160, 144, 0, 0}, "バッファ(MB)");
-        row("Button1", "QPushButton", {296, 8, 75, 25}, "実行");
-        row("Memo1", "QPlainTextEdit", {8, 192, 361, 105}, "");
-        row("RadioGroup1", "TRadioGroup", {8, 40, 361, 73}, "出力先");
-        row("Button2", "QPushButton", {280, 80, 75, 25}, "参照");
-        row("Edit1", "QLineEdit", {88, 80, 185, 20}, "");
-        row("StatusBar1", "TStatusBar", {0, 326, 379, 23}, "");
-        row("CheckBox1", "QCheckBox", {8, 120, 153, 17}, "先頭の0データも削除する");
-        row("Edit2", "QLineEdit", {256, 120, 49, 20}, "0", true, false);
-        row("CheckBox2", "QCheckBox", {176, 120, 73, 17}, "先頭0出力", true, false);
-        row("CheckBox3", "QCheckBox", {8, 144, 121, 17}, "ゼロだけを調べる");
-        row("Button3", "QPushButton", {296, 8, 73, 25}, "中断", false);
-        row("ComboBox1", "QComboBox", {248, 144, 57, 20}, "1");
+        QTest::addColumn<int>("index");
+        for (const kst::form::ControlSpec& spec : kst::form::Controls()) {
+            QTest::newRow(spec.name.data()) << static_cast<int>(spec.control);
+        }
     }
     void controlTable() {
-        QFETCH(QString, kind);
-        QFETCH(QRect, geometry);
-        QFETCH(QString, text);
-        QFETCH(bool, visible);
-        QFETCH(bool, enabled);
-
+        QFETCH(int, index);
+        const kst::form::ControlSpec& spec = kst::form::Controls()[static_cast<std::size_t>(index)];
         const auto* const widget = form_->findChild<QWidget*>(QTest::currentDataTag());
         QVERIFY(widget != nullptr);
-        QCOMPARE(widget->metaObject()->className(), kind);
+        QCOMPARE(widget, form_->Widget(spec.control));
+        QCOMPARE(widget->metaObject()->className(), QtClass(spec.kind));
         QCOMPARE(widget->parentWidget(), form_.get());
-        QCOMPARE(widget->pos(), geometry.topLeft());
-        QCOMPARE(widget->size(), geometry.isEmpty() ? widget->sizeHint() : geometry.size());
-        QCOMPARE(TextOf(widget), text);
-        QCOMPARE(widget->isVisible(), visible);
-        QCOMPARE(widget->isEnabled(), enabled);
+        QCOMPARE(widget->pos(), QPoint(spec.rect.left, spec.rect.top));
+        QCOMPARE(widget->size(),
+                 spec.fitsText ? widget->sizeHint() : QSize(spec.rect.width, spec.rect.height));
+        if (spec.kind != kst::form::Kind::Gauge) { // the gauge shows its value
+            QCOMPARE(TextOf(widget), Utf8(spec.text));
+        }
+        QCOMPARE(ItemsOf(widget), ItemsOf(spec));
+        QCOMPARE(SelectedItem(widget), spec.selected);
+        QCOMPARE(widget->isVisible(), spec.shown);
+        QCOMPARE(widget->isEnabled(), spec.enabled);
+        if (!spec.readerName.empty()) {
+            QCOMPARE(widget->accessibleName(), Utf8(spec.readerName));
+        }
     }
 
     void initialChoices() {
-        QCOMPARE(form_->OutputChoice(), kst::OutputPlace::BesideInput);
-        QCOMPARE(form_->RadioGroup1->Item(1)->text(), QString("指定する"));
+        QCOMPARE(form_->Controller().OutputChoice(), kst::OutputPlace::BesideInput);
         // Item 1's row is level with the folder field laid over the group.
         QCOMPARE(form_->RadioGroup1->Item(1)->mapTo(form_.get(), QPoint()).y(), form_->Edit1->y());
         QVERIFY(form_->ComboBox1->isEditable());
-        QCOMPARE(form_->ComboBox1->count(), 3);
-        QCOMPARE(form_->ComboBox1->currentIndex(), -1);
+        QCOMPARE(form_->FolderDialog1->Title(), Utf8(kst::form::kFolderDialogTitle));
     }
 
     void windowFrame() {
@@ -147,9 +193,11 @@ private slots:
         for (const QWidget* child : form_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             names.append(child->objectName());
         }
-        QCOMPARE(names, QStringList({"Label1", "Gauge1", "Label3", "Label4", "Button1", "Memo1",
-                                     "RadioGroup1", "Button2", "Edit1", "StatusBar1", "CheckBox1",
-                                     "Edit2", "CheckBox2", "CheckBox3", "Button3", "ComboBox1"}));
+        QStringList tableOrder;
+        for (const kst::form::ControlSpec& spec : kst::form::Controls()) {
+            tableOrder.append(Utf8(spec.name));
+        }
+        QCOMPARE(names, tableOrder);
         QCOMPARE(form_->childAt(form_->Edit1->geometry().center()), form_->Edit1);
     }
 
@@ -226,7 +274,7 @@ private slots:
         };
         QTest::mouseClick(form_->Button2, Qt::LeftButton);
         QCOMPARE(form_->Edit1->text(), confirm ? path : QString("/keep"));
-        QCOMPARE(form_->OutputChoice(), kst::OutputPlace::BesideInput);
+        QCOMPARE(form_->Controller().OutputChoice(), kst::OutputPlace::BesideInput);
     }
 
     void drop_data() {

@@ -2,6 +2,7 @@
 #include "WinGuiSupport.h"
 
 #include "WinText.h"
+#include "outputpath.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -120,6 +121,16 @@ void DropFiles(HWND window, const std::vector<std::wstring>& paths) {
     }
     GlobalUnlock(block);
     SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+}
+
+std::filesystem::path OutputBeside(const std::filesystem::path& input) {
+    return kst::PathFromUtf8(kst::OutputBesideInput(kst::win::Narrow(input.wstring())));
+}
+
+std::filesystem::path OutputInFolder(const std::filesystem::path& folder,
+                                     const std::filesystem::path& input) {
+    return kst::PathFromUtf8(
+        kst::OutputInFolder(kst::win::Narrow(folder.wstring()), kst::win::Narrow(input.wstring())));
 }
 
 std::wstring LogOf(const std::vector<std::wstring>& lines) {

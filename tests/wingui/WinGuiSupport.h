@@ -47,6 +47,10 @@ HWND FocusedControl(HWND window);
 std::vector<HWND> TabCycle(HWND window, HWND start);
 // Delivers a shell drop of paths to window, made in this process.
 void DropFiles(HWND window, const std::vector<std::wstring>& paths);
+// The job's output for input, beside it or in folder, as the job names it.
+std::filesystem::path OutputBeside(const std::filesystem::path& input);
+std::filesystem::path OutputInFolder(const std::filesystem::path& folder,
+                                     const std::filesystem::path& input);
 // The file's text lines as the log shows them: each ends in CR LF.
 std::wstring LogOf(const std::vector<std::wstring>& lines);
 

@@ -38,12 +38,7 @@ const std::wstring kTail = L"末尾0データサイズの検出中";
 const std::wstring kFront = L"先頭0データサイズの検出中";
 const std::wstring kCopy = L"0データ削除ファイル作成中";
 
-class JobTest : public FormTest {
-protected:
-    fs::path Output(const fs::path& input, const fs::path& folder) const {
-        return folder / (input.stem().wstring() + L"(KST)" + input.extension().wstring());
-    }
-};
+using JobTest = FormTest;
 
 TEST_F(JobTest, ExecuteMeasuresAndCopies) {
     const std::vector<JobRow> rows{
@@ -120,7 +115,8 @@ TEST_F(JobTest, ExecuteMeasuresAndCopies) {
         EXPECT_FALSE(Form().JobRunning());
         EXPECT_TRUE(Shown(Form().Button1));
         EXPECT_FALSE(Shown(Form().Button3));
-        const fs::path output = Output(input, row.intoFolder ? folder : dir_->Path());
+        const fs::path output =
+            row.intoFolder ? OutputInFolder(folder, input) : OutputBeside(input);
         if (row.keptTo == 0) {
             EXPECT_FALSE(fs::exists(output));
             continue;
@@ -206,7 +202,7 @@ TEST_F(JobTest, InputHeldByAnotherProgramFailsToOpen) {
 // What a user does while the job yields, done from the job's yield.
 TEST_F(JobTest, DuringTheJob) {
     const fs::path input = DropInput("長い.bin", Data(0, 9000, 500));
-    const fs::path output = dir_->Path() / L"長い(KST).bin";
+    const fs::path output = OutputBeside(input);
 
     SCOPED_TRACE("Abort while copying");
     int copyingYields = 0;
@@ -272,7 +268,7 @@ TEST_F(JobTest, TabWalksTheCycleDuringTheCopy) {
 }
 
 TEST_F(JobTest, CloseAndQuitWaitForTheJob) {
-    DropInput("閉じる.bin", Data(0, 5000, 100));
+    const fs::path input = DropInput("閉じる.bin", Data(0, 5000, 100));
     const HWND window = Form().Handle();
     Form().SetYieldHook([&] {
         PostMessageW(window, WM_CLOSE, 0, 0);
@@ -281,7 +277,7 @@ TEST_F(JobTest, CloseAndQuitWaitForTheJob) {
     });
     Click(Form().Button1);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(fs::file_size(dir_->Path() / L"閉じる(KST).bin"), 5000u); // the job ran to its end
+    EXPECT_EQ(fs::file_size(OutputBeside(input)), 5000u); // the job ran to its end
     MSG quit{};
     ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(quit.wParam, 7u);

@@ -2,7 +2,9 @@
 // The window as laid out, its states, keyboard order, drops and scaling.
 #include "Elide.h"
 #include "FolderDialog.h"
+#include "FormTable.h"
 #include "WinGuiSupport.h"
+#include "WinText.h"
 
 #include <commctrl.h>
 
@@ -12,64 +14,31 @@
 
 namespace {
 
-using ControlOf = std::function<HWND(TForm1&)>;
+using kst::form::Control;
+using kst::form::ControlSpec;
+using kst::form::Kind;
+using kst::win::Widen;
 
-struct ControlRow {
-    const char* name;
-    ControlOf control;
-    const wchar_t* windowClass;
-    RECT place;
-    const wchar_t* text;
-    bool shown;
-    bool enabled;
-};
-
-// Width or height 0: fitted to the text, not checked.
-RECT At(int left, int top, int width, int height) {
-    return {left, top, width == 0 ? 0 : left + width, height == 0 ? 0 : top + height};
-}
-
-const std::vector<ControlRow>& ControlTable() {
-    static const std::vector<ControlRow> rows{
-        {"Label1", [](TForm1& f) { return f.Label1; }, WC_STATICW, At(8, 8, 281, 17), L"", true,
-         true},
-        {"Gauge1", [](TForm1& f) { return f.Gauge1.Handle(); }, PROGRESS_CLASSW,
-         At(8, 168, 361, 17), L"", true, true},
-        {"Label3", [](TForm1& f) { return f.Label3; }, WC_STATICW, At(168, 304, 0, 0),
-         L"Ver 0.20  Kestrune project", true, true},
-        {"Label4", [](TForm1& f) { return f.Label4; }, WC_STATICW, At(160, 144, 0, 0),
-         L"バッファ(MB)", true, true},
-        {"Button1", [](TForm1& f) { return f.Button1; }, WC_BUTTONW, At(296, 8, 75, 25), L"実行",
-         true, true},
-        {"Memo1", [](TForm1& f) { return f.Memo1; }, WC_EDITW, At(8, 192, 361, 105), L"", true,
-         true},
-        {"RadioGroup1", [](TForm1& f) { return f.RadioGroup1.Frame(); }, WC_BUTTONW,
-         At(8, 40, 361, 73), L"出力先", true, true},
-        {"RadioGroup1.Item0", [](TForm1& f) { return f.RadioGroup1.Item(0); }, WC_BUTTONW,
-         At(16, 56, 345, 20), L"読み込みファイルと同じ", true, true},
-        {"RadioGroup1.Item1", [](TForm1& f) { return f.RadioGroup1.Item(1); }, WC_BUTTONW,
-         At(16, 80, 72, 20), L"指定する", true, true},
-        {"Button2", [](TForm1& f) { return f.Button2; }, WC_BUTTONW, At(280, 80, 75, 25), L"参照",
-         true, true},
-        {"Edit1", [](TForm1& f) { return f.Edit1; }, WC_EDITW, At(88, 80, 185, 20), L"", true,
-         true},
-        {"StatusBar1", [](TForm1& f) { return f.StatusBar1.Handle(); }, STATUSCLASSNAMEW,
-         At(0, 326, 379, 23), L"", true, true},
-        {"CheckBox1", [](TForm1& f) { return f.CheckBox1; }, WC_BUTTONW, At(8, 120, 153, 17),
-         L"先頭の0データも削除する", true, true},
-        {"Edit2", [](TForm1& f) { return f.Edit2; }, WC_EDITW, At(256, 120, 49, 20), L"0", true,
-         false},
-        {"CheckBox2", [](TForm1& f) { return f.CheckBox2; }, WC_BUTTONW, At(176, 120, 73, 17),
-         L"先頭0出力", true, false},
-        {"CheckBox3", [](TForm1& f) { return f.CheckBox3; }, WC_BUTTONW, At(8, 144, 121, 17),
-         L"ゼロだけを調べる", true, true},
-        {"Button3", [](TForm1& f) { return f.Button3; }, WC_BUTTONW, At(296, 8, 73, 25), L"中断",
-         false, true},
-        // Height checked apart: the system may need more for the font.
-        {"ComboBox1", [](TForm1& f) { return f.ComboBox1; }, WC_COMBOBOXW, At(248, 144, 57, 0),
-         L"1", true, true},
-    };
-    return rows;
+// The system's class that stands for each kind of the table.
+const wchar_t* WindowClassOf(Kind kind) {
+    switch (kind) {
+    case Kind::Label:
+        return WC_STATICW;
+    case Kind::Gauge:
+        return PROGRESS_CLASSW;
+    case Kind::Button:
+    case Kind::RadioGroup: // its frame
+    case Kind::CheckBox:
+        return WC_BUTTONW;
+    case Kind::Memo:
+    case Kind::Edit:
+        return WC_EDITW;
+    case Kind::StatusBar:
+        return STATUSCLASSNAMEW;
+    case Kind::ComboBox:
+        return WC_COMBOBOXW;
+    }
+    return L"";
 }
 
 std::wstring ClassOf(HWND control) {
@@ -84,25 +53,46 @@ protected:
     std::vector<HWND> TabCycle() { return ::TabCycle(Form().Handle(), Form().Button1); }
 };
 
-TEST_F(WindowTest, EveryControlHasItsPlaceTextAndState) {
-    for (const ControlRow& row : ControlTable()) {
-        SCOPED_TRACE(row.name);
-        const HWND control = row.control(Form());
+TEST_F(WindowTest, EveryControlAsTheTableHasIt) {
+    for (const ControlSpec& spec : kst::form::Controls()) {
+        SCOPED_TRACE(spec.name);
+        const HWND control = Form().Hwnd(spec.control);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(GetParent(control), Form().Handle());
-        EXPECT_EQ(ClassOf(control), row.windowClass);
+        EXPECT_EQ(ClassOf(control), WindowClassOf(spec.kind));
         const RECT place = PlaceOf(control);
-        EXPECT_EQ(place.left, row.place.left);
-        EXPECT_EQ(place.top, row.place.top);
-        if (row.place.right != 0) {
-            EXPECT_EQ(place.right, row.place.right);
+        EXPECT_EQ(place.left, spec.rect.left);
+        EXPECT_EQ(place.top, spec.rect.top);
+        if (!spec.fitsText) {
+            EXPECT_EQ(place.right - place.left, spec.rect.width);
         }
-        if (row.place.bottom != 0) {
-            EXPECT_EQ(place.bottom, row.place.bottom);
+        // The combo box's height is checked apart: the system may need more for the font.
+        if (!spec.fitsText && spec.kind != Kind::ComboBox) {
+            EXPECT_EQ(place.bottom - place.top, spec.rect.height);
         }
-        EXPECT_EQ(Text(control), row.text);
-        EXPECT_EQ(Shown(control), row.shown);
-        EXPECT_EQ(Enabled(control), row.enabled);
+        EXPECT_EQ(Text(control), Widen(spec.text));
+        EXPECT_EQ(Shown(control), spec.shown);
+        EXPECT_EQ(Enabled(control), spec.enabled);
+    }
+
+    const ControlSpec& group = kst::form::Spec(Control::RadioGroup1);
+    EXPECT_EQ(Form().RadioGroup1.ItemIndex(), group.selected);
+    // The items in the group's rows, the second ending where Edit1 begins.
+    const std::array<RECT, 2> rows{RECT{16, 56, 361, 76}, RECT{16, 80, 88, 100}};
+    for (int item = 0; item < 2; ++item) {
+        const HWND radio = Form().RadioGroup1.Item(item);
+        EXPECT_EQ(Text(radio), Widen(group.items[static_cast<std::size_t>(item)]));
+        const RECT place = PlaceOf(radio);
+        EXPECT_TRUE(EqualRect(&place, &rows[static_cast<std::size_t>(item)])) << item;
+    }
+    const ControlSpec& sizes = kst::form::Spec(Control::ComboBox1);
+    EXPECT_EQ(SendMessageW(Form().ComboBox1, CB_GETCURSEL, 0, 0), sizes.selected);
+    ASSERT_EQ(SendMessageW(Form().ComboBox1, CB_GETCOUNT, 0, 0),
+              static_cast<LRESULT>(sizes.items.size()));
+    for (std::size_t row = 0; row < sizes.items.size(); ++row) {
+        wchar_t item[8]{};
+        SendMessageW(Form().ComboBox1, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(item));
+        EXPECT_EQ(std::wstring(item), Widen(sizes.items[row]));
     }
 }
 
@@ -115,7 +105,7 @@ TEST_F(WindowTest, WindowFrameFontAndInitialChoices) {
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_MAXIMIZEBOX),
               WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     EXPECT_EQ(style & WS_CLIPCHILDREN, 0); // it would leave the group's frame unpainted
-    EXPECT_EQ(Text(Form().Handle()), L"Kestrune");
+    EXPECT_EQ(Text(Form().Handle()), Widen(kst::form::kCaption));
     RECT outer{};
     GetWindowRect(Form().Handle(), &outer);
     EXPECT_NEAR(outer.left + outer.right,
@@ -148,15 +138,7 @@ TEST_F(WindowTest, WindowFrameFontAndInitialChoices) {
     // 20 pixels closed; Wine's field needs at least 21 for the IPA font.
     const RECT combo = PlaceOf(Form().ComboBox1);
     EXPECT_NEAR(combo.bottom - combo.top, 20, 1);
-    EXPECT_EQ(Form().RadioGroup1.ItemIndex(), 0);
-    EXPECT_EQ(SendMessageW(Form().ComboBox1, CB_GETCURSEL, 0, 0), CB_ERR);
-    ASSERT_EQ(SendMessageW(Form().ComboBox1, CB_GETCOUNT, 0, 0), 3);
-    for (int row = 0; row < 3; ++row) {
-        wchar_t item[8]{};
-        SendMessageW(Form().ComboBox1, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(item));
-        EXPECT_EQ(std::wstring(item), std::vector<std::wstring>({L"1", L"5", L"10"})[row]);
-    }
-    EXPECT_EQ(Form().FolderDialog1->Title(), L"フォルダーの選択");
+    EXPECT_EQ(Form().FolderDialog1->Title(), Widen(kst::form::kFolderDialogTitle));
     EXPECT_EQ(GetFocus(), Form().Button1);
 }
 
@@ -214,7 +196,7 @@ TEST_F(WindowTest, StackingKeepsOverlappingControlsVisible) {
     const auto frame = depth(Form().RadioGroup1.Frame());
     EXPECT_LT(depth(Form().Edit1), frame);
     EXPECT_LT(depth(Form().Button2), frame);
-    const std::vector<HWND> beneath{Form().Gauge1.Handle(), Form().Label4, Form().Label3,
+    const std::vector<HWND> beneath{Form().Label4, Form().Label3, Form().Gauge1.Handle(),
                                     Form().Label1};
     EXPECT_EQ(std::vector<HWND>(topDown.end() - 4, topDown.end()), beneath);
 }
