@@ -183,7 +183,7 @@ bool AcceptAsCopy(QDropEvent* event) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), controller_(*this, kst::form::TrimJob()) {
+TForm1::TForm1(QWidget* parent) : QWidget(parent), FormEvents(*this, kst::form::TrimJob()) {
     Form1 = this;
     Taskbar().SetButton(std::make_unique<LauncherEntry>(QGuiApplication::desktopFileName()));
     setObjectName(QStringLiteral("Form1"));
@@ -241,10 +241,13 @@ void TForm1::CreateControls() {
                                  static_cast<QWidget*>(Edit2), static_cast<QWidget*>(ComboBox1)}) {
         RefuseDrops(field);
     }
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
+    // A failed job's box is shown by the controller rather than left to the
+    // application's notify: Qt's event delivery runs no clean-up when a
+    // failure unwinds through it.
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
 }
 
 QWidget* TForm1::Widget(Control control) const {
@@ -285,25 +288,6 @@ bool TForm1::FormDropFiles(const QMimeData& data) {
     }
     Label1->setText(path);
     return true;
-}
-
-// The controller shows a failed job's box itself rather than leave it to
-// the application's notify: Qt's event delivery runs no clean-up when a
-// failure unwinds through it.
-void TForm1::Button1Click() {
-    controller_.Button1Click();
-}
-
-void TForm1::Button2Click() {
-    controller_.Button2Click();
-}
-
-void TForm1::Button3Click() {
-    controller_.Button3Click();
-}
-
-void TForm1::CheckBox1Click() {
-    controller_.CheckBox1Click();
 }
 
 std::string TForm1::Text(Control control) {

@@ -47,3 +47,23 @@ public:
 };
 
 } // namespace kst::form
+
+// Declares, inside a window class, its implementation of every FormView member.
+#define KESTRUNE_FORM_VIEW_MEMBERS                                                                 \
+    std::string Text(kst::form::Control control) override;                                         \
+    void SetText(kst::form::Control control, std::string_view text) override;                      \
+    bool Ticked(kst::form::Control checkBox) override;                                             \
+    void SetTicked(kst::form::Control checkBox, bool ticked) override;                             \
+    void SetEnabled(kst::form::Control control, bool enabled) override;                            \
+    void ShowInstead(kst::form::Control shown, kst::form::Control hidden) override;                \
+    int ItemIndex(kst::form::Control group) override;                                              \
+    void ClearLog() override;                                                                      \
+    void AppendLog(std::string_view line) override;                                                \
+    void ShowFigure(kst::Figure figure, std::string_view text) override;                           \
+    void SetGauge(int percent) override;                                                           \
+    void Inform(std::string_view text) override;                                                   \
+    void ShowFailure(const std::exception& failure) override;                                      \
+    void Yield() override;                                                                         \
+    std::optional<std::string> ChooseFolder() override;                                            \
+    void CloseWindow() override;                                                                   \
+    void EndMessageLoop(int code) override

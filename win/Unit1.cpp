@@ -204,7 +204,7 @@ void RegisterWindowClass(WNDPROC procedure) {
 
 } // namespace
 
-TForm1::TForm1(const kst::JobOptions& options) : controller_(*this, kst::form::TrimJob(options)) {
+TForm1::TForm1(const kst::JobOptions& options) : FormEvents(*this, kst::form::TrimJob(options)) {
     Form1 = this;
     RegisterWindowClass(&TForm1::WindowProc);
     CreateWindowExW(0, kWindowClass, kst::win::Widen(kst::form::kCaption).c_str(), kFrameStyle,
@@ -453,22 +453,6 @@ void TForm1::FormDropFiles(HDROP drop) {
     path.resize(copied);
     SetWindowTextW(Label1, path.c_str());
     DragFinish(drop);
-}
-
-void TForm1::Button1Click() {
-    controller_.Button1Click();
-}
-
-void TForm1::Button2Click() {
-    controller_.Button2Click();
-}
-
-void TForm1::Button3Click() {
-    controller_.Button3Click();
-}
-
-void TForm1::CheckBox1Click() {
-    controller_.CheckBox1Click();
 }
 
 std::string TForm1::Text(Control control) {

@@ -7,7 +7,7 @@
 // winbase.h's obsolete Yield() macro would rename JobHost::Yield.
 #undef Yield
 
-#include "FormController.h"
+#include "FormEvents.h"
 #include "FormView.h"
 #include "Gauge.h"
 #include "RadioGroup.h"
@@ -23,7 +23,7 @@ class TFolderDialog;
 
 // The main window: Windows' own controls, made from kst::form's table, over
 // the trim job; its events go to kst::form::FormController.
-class TForm1 : public kst::form::FormView {
+class TForm1 : public kst::form::FormView, public kst::form::FormEvents {
 public:
     // options: the job's settings; tests use small chunk units.
     explicit TForm1(const kst::JobOptions& options = {});
@@ -36,11 +36,6 @@ public:
     void Show(int showCommand = SW_SHOWNORMAL);
     // Destroying the window then ends the message loop.
     void EndProgramOnClose() { endProgramOnClose_ = true; }
-    bool JobRunning() const { return controller_.JobRunning(); }
-    // The window as the job sees it.
-    kst::form::FormController& Controller() { return controller_; }
-    // The job's progress on the window's task-bar button.
-    kst::TaskbarProgress& Taskbar() { return controller_.Taskbar(); }
     HWND Hwnd(kst::form::Control control) const;
     UINT Dpi() const { return dpi_; }
 
@@ -69,29 +64,8 @@ public:
 
     void FormCreate();
     void FormDropFiles(HDROP drop);
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void CheckBox1Click();
 
-    // kst::form::FormView
-    std::string Text(kst::form::Control control) override;
-    void SetText(kst::form::Control control, std::string_view text) override;
-    bool Ticked(kst::form::Control checkBox) override;
-    void SetTicked(kst::form::Control checkBox, bool ticked) override;
-    void SetEnabled(kst::form::Control control, bool enabled) override;
-    void ShowInstead(kst::form::Control shown, kst::form::Control hidden) override;
-    int ItemIndex(kst::form::Control group) override;
-    void ClearLog() override;
-    void AppendLog(std::string_view line) override;
-    void ShowFigure(kst::Figure figure, std::string_view text) override;
-    void SetGauge(int percent) override;
-    void Inform(std::string_view text) override;
-    void ShowFailure(const std::exception& failure) override;
-    void Yield() override;
-    std::optional<std::string> ChooseFolder() override;
-    void CloseWindow() override;
-    void EndMessageLoop(int code) override;
+    KESTRUNE_FORM_VIEW_MEMBERS;
 
 private:
     // A control and where the layout puts it at 96 dots per inch.
@@ -117,7 +91,6 @@ private:
     void SizeFrame();
     void CentreOnDesktop();
 
-    kst::form::FormController controller_;
     HWND hwnd_ = nullptr;
     HWND focus_ = nullptr;
     HFONT font_ = nullptr; // owned; the window font at dpi_
