@@ -104,7 +104,10 @@ void AddOptions(CLI::App& app, CliOptions& o, int& fill, std::string& align) {
     app.add_option("FILE", o.files, "Files to trim, one after another");
     app.footer("A run of one fill byte right after " + std::to_string(kOtherRunWarnFrom) +
                " or more bytes of the other is warned about. Stderr ends with a summary line. "
-               "Exit status: 0 all fine, 1 a file failed, 2 bad usage.");
+               "Exit status: 0 all fine, 1 a file failed, 2 bad usage.\n\n"
+               "Examples:\n"
+               "  kestrune-cli --json roms/*.bin          (Linux: the shell expands *.bin)\n"
+               "  kestrune-cli.exe --json roms\\*.bin      (Windows: /? for this help)");
     app.add_option("-o,--out-dir", o.outDir,
                    "Write each copy into DIR (an existing folder) instead of beside its input")
         ->type_name("DIR")
@@ -146,6 +149,17 @@ void AddOptions(CLI::App& app, CliOptions& o, int& fill, std::string& align) {
     app.set_version_flag("--version", "kestrune-cli " KESTRUNE_VERSION_STRING);
 }
 
+// "/?" is how Windows programs are asked for help; elsewhere it is a path.
+std::vector<const char*> WithHelpSwitch(int argc, const char* const* argv) {
+    std::vector<const char*> args(argv, argv + argc);
+#ifdef _WIN32
+    std::replace_if(
+        args.begin() + (args.empty() ? 0 : 1), args.end(),
+        [](const char* arg) { return std::string_view(arg) == "/?"; }, "--help");
+#endif
+    return args;
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
@@ -162,7 +176,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     RestoreOptions restore;
     const CLI::App* const restoreCommand = AddRestore(app, restore);
     try {
-        app.parse(argc, argv);
+        const std::vector<const char*> args = WithHelpSwitch(argc, argv);
+        app.parse(static_cast<int>(args.size()), args.data());
         if (restoreCommand->parsed()) {
             return CommandLine{std::nullopt, kExitOk, std::move(restore)};
         }

@@ -15,6 +15,7 @@
 #include "summary.h"
 #include "trimjob.h"
 #include "walk.h"
+#include "winargs.h"
 
 #include <exception>
 #include <filesystem>
@@ -29,9 +30,19 @@ FileReport Skipped(CliHost& host, FileReport report, const std::string& copy) {
     return report;
 }
 
+FileReport Unmatched(CliHost& host, FileReport report) {
+    report.error = FormatMessage(kNoMatch, report.path);
+    report.errorKind = kNoMatchKind;
+    host.WriteLine(report.error);
+    return report;
+}
+
 FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input) {
     FileReport report;
     report.path = input.path;
+    if (input.unmatched) {
+        return Unmatched(host, report);
+    }
     host.SetFile(input.path, input.outDir);
     if (const std::string copy = CopyName(input);
         !options.measureOnly && options.skipExisting &&
@@ -83,7 +94,7 @@ int TrimAll(const CliOptions& options, std::ostream& out, std::ostream& err) {
     CliHost host(options, err, bar);
     bool anyFailed = false;
     Summary summary;
-    for (const Input& input : ExpandInputs(options.files, options.recursive, options.outDir)) {
+    for (const Input& input : TypedInputs(options.files, options.recursive, options.outDir)) {
         if (StopSignal() != 0) {
             break;
         }

@@ -12,6 +12,7 @@ namespace kst::cli {
 struct Input {
     std::string path;
     std::optional<std::string> outDir; // where its copy goes; beside it when absent
+    bool unmatched = false;            // a wildcard pattern that no file matched
 };
 
 // What Kestrune itself leaves in a folder: copies (a name ending in "(KST)"

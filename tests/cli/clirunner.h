@@ -35,3 +35,9 @@ struct CliSetup {
 
 // Runs the built kestrune-cli with args and waits for it (60 s at most).
 CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup = {});
+
+#ifdef _WIN32
+// Runs command through cmd.exe /c, kestrune-cli.exe on the PATH, as typed at
+// a prompt: cmd leaves the wildcards and quotes to the program.
+CliRun RunInCmd(const std::string& command, const CliSetup& setup = {});
+#endif

@@ -46,11 +46,11 @@ void AppendQuoted(std::wstring& line, const std::wstring& arg) {
 }
 
 // The CLI is copied beside the test program by the build.
-std::wstring CliPath() {
+std::wstring CliFolder() {
     std::wstring path(MAX_PATH, L'\0');
     const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     path.resize(n);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"kestrune-cli.exe";
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 // A pipe whose write end the child inherits; the read end stays here.
@@ -86,22 +86,13 @@ std::string ReadAllText(const HANDLE from) {
     return lf;
 }
 
-} // namespace
-
-CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup) {
+// Runs program with the whole command line, reading both streams.
+CliRun RunProcess(const std::wstring& program, std::wstring line, const CliSetup& setup) {
     CliRun run;
     if (setup.fileSizeLimit >= 0 || setup.stderrTerminal || setup.onErrLine) {
         ADD_FAILURE() << "file-size caps, terminals and signals are POSIX only";
         return run;
     }
-    const std::wstring program = CliPath();
-    std::wstring line;
-    AppendQuoted(line, program);
-    for (const std::string& arg : args) {
-        line += L' ';
-        AppendQuoted(line, Wide(arg));
-    }
-
     Pipe out = MakePipe();
     Pipe err = MakePipe();
     STARTUPINFOW startup{};
@@ -134,4 +125,32 @@ CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup) {
     ::GetExitCodeProcess(child.get(), &status);
     run.status = static_cast<int>(status);
     return run;
+}
+
+} // namespace
+
+CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup) {
+    const std::wstring program = CliFolder() + L"kestrune-cli.exe";
+    std::wstring line;
+    AppendQuoted(line, program);
+    for (const std::string& arg : args) {
+        line += L' ';
+        AppendQuoted(line, Wide(arg));
+    }
+    return RunProcess(program, line, setup);
+}
+
+CliRun RunInCmd(const std::string& command, const CliSetup& setup) {
+    std::wstring system(MAX_PATH, L'\0');
+    system.resize(::GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size())));
+    const std::wstring cmd = system + L"\\cmd.exe";
+    // The CLI found on the PATH, as a user who unpacked it there types it.
+    static const bool onPath = [] {
+        std::wstring path(32767, L'\0');
+        path.resize(
+            ::GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+        return ::SetEnvironmentVariableW(L"PATH", (CliFolder() + L";" + path).c_str()) != 0;
+    }();
+    EXPECT_TRUE(onPath);
+    return RunProcess(cmd, L"cmd.exe /d /c " + Wide(command), setup);
 }

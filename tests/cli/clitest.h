@@ -20,11 +20,20 @@ protected:
         setup.cwd = dir.Path();
         return RunCli(args, setup);
     }
+#ifdef _WIN32
+    CliRun RunAtPrompt(const std::string& command) const {
+        CliSetup setup;
+        setup.cwd = dir.Path();
+        return RunInCmd(command, setup);
+    }
+#endif
     // name in UTF-8, like the CLI's arguments.
     std::filesystem::path At(const std::string& name) const {
         return dir.Path() / std::u8string(name.begin(), name.end());
     }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(At(name)); }
+    bool Exists(const std::string& name) const {
+        return std::filesystem::exists(At(name));
+    }
 };
 
 // Every line of --json output, the closing summary included.
