@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "report.h"
 
+#include "joberror.h"
+#include "oserror.h"
 #include "trimrecord.h"
 
 #include <nlohmann/json.hpp>
@@ -92,11 +94,22 @@ std::string ReportJson(const FileReport& report) {
     if (report.status == FileStatus::Failed) {
         json["error"] = report.error;
         json["error_kind"] = report.errorKind;
+        json["os_error"] = report.osError.empty() ? Json(nullptr) : Json(report.osError);
     }
     if (!report.warnings.empty()) {
         json["warnings"] = report.warnings;
     }
     return JsonLine(json);
+}
+
+void ReportFailure(FileReport& report, const JobError& error) {
+    report.status = FileStatus::Failed;
+    report.error = error.what();
+    if (const OsErrorCode code = error.OsError(); code != 0) {
+        report.error += ": " + OsErrorText(code);
+        report.osError = OsErrorName(code);
+    }
+    report.errorKind = ErrorKindName(error.Kind());
 }
 
 std::string JsonLine(const nlohmann::ordered_json& json) {

@@ -68,10 +68,8 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input)
         host.WriteLine(kst::msg::kAborted);
         report.status = FileStatus::Aborted;
     } catch (const kst::JobError& e) {
-        host.WriteLine(e.what());
-        report.status = FileStatus::Failed;
-        report.error = e.what();
-        report.errorKind = kst::ErrorKindName(e.Kind());
+        ReportFailure(report, e);
+        host.WriteLine(report.error);
     } catch (const std::exception& e) {
         report.error = kst::FailureMessage(e);
         host.WriteLine(report.error);

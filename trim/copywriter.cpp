@@ -50,10 +50,15 @@ std::int64_t ReadPadCount(JobHost& host) {
 
 namespace {
 
+[[noreturn]] void ThrowWriteFailure(const OutputFile& out, const JobState& state) {
+    throw JobError(ErrorKind::WriteFailed, FormatMessage(msg::kWriteFailed, state.outputText),
+                   out.LastError());
+}
+
 void WriteAll(OutputFile& out, const JobState& state, const std::uint8_t* data,
               std::int64_t length) {
     if (out.Write(data, length) != length) {
-        throw JobError(ErrorKind::WriteFailed, FormatMessage(msg::kWriteFailed, state.outputText));
+        ThrowWriteFailure(out, state);
     }
 }
 
@@ -119,7 +124,7 @@ void CopyChunk(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t 
 // Flushed and put under its name; only then is the copy reported done.
 void CommitOutput(OutputFile& out, const JobState& state) {
     if (!out.Commit()) {
-        throw JobError(ErrorKind::WriteFailed, FormatMessage(msg::kWriteFailed, state.outputText));
+        ThrowWriteFailure(out, state);
     }
 }
 
@@ -132,7 +137,8 @@ void CreateOutput(OutputFile& out, const JobState& state) {
     case CreateResult::Failed:
         break;
     }
-    throw JobError(ErrorKind::CreateFailed, FormatMessage(msg::kCreateFailed, state.outputText));
+    throw JobError(ErrorKind::CreateFailed, FormatMessage(msg::kCreateFailed, state.outputText),
+                   out.LastError());
 }
 
 } // namespace

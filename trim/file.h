@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "oserror.h"
+
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 
@@ -59,9 +62,13 @@ public:
     bool Unchanged() const;
 
     NativeHandle Handle() const { return handle_; }
+    // The system's code for the last Open or read that failed, 0 when none.
+    OsErrorCode LastError() const { return error_.load(std::memory_order_relaxed); }
 
 private:
     NativeHandle handle_ = InvalidHandle();
+    // Reads run on two threads; either may fail.
+    mutable std::atomic<OsErrorCode> error_{0};
     // Size and modification time at Open, the time in the platform's units.
     std::int64_t openSize_ = -1;
     std::int64_t openTime_ = 0;
@@ -138,9 +145,12 @@ public:
     void Discard();
     // The temporary name in use, empty when none (tests).
     const std::filesystem::path& TempPath() const { return tempPath_; }
+    // The system's code for the last step that failed, 0 when none.
+    OsErrorCode LastError() const { return error_; }
 
 private:
     NativeHandle handle_ = InputFile::InvalidHandle();
+    OsErrorCode error_ = 0;
     std::filesystem::path tempPath_; // removed by Discard while set
     std::filesystem::path destination_;
     bool kernelCopy_ = true;

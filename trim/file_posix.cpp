@@ -89,6 +89,25 @@ void CloseQuietly(int& fd) {
     }
 }
 
+// False, with the reason in error, when fd (kClosed when the open failed)
+// cannot be the input. Only a folder has a code for not being a file.
+bool UsableInput(int fd, OsErrorCode& error) {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        error = errno;
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : 0;
+        return false;
+    }
+    if (!LockExclusive(fd)) {
+        error = errno;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 NativeHandle InputFile::InvalidHandle() {
@@ -102,8 +121,9 @@ InputFile::~InputFile() {
 bool InputFile::Open(const std::filesystem::path& path, Watch watch, Links links) {
     Close();
     int fd = OpenNonBlocking(path, links == Links::Refuse ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !LockExclusive(fd)) {
+    OsErrorCode error = 0;
+    if (!UsableInput(fd, error)) {
+        error_ = error;
         CloseQuietly(fd);
         return false;
     }
@@ -140,6 +160,7 @@ std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int6
             continue;
         }
         if (n < 0) {
+            error_.store(errno, std::memory_order_relaxed);
             return -1;
         }
         if (n == 0) {
@@ -321,25 +342,29 @@ void TakePermissions(int fd, int mode, int group) {
 CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
                                 SpecialDestination special) {
     Discard();
+    const auto failed = [this](OsErrorCode error) {
+        error_ = error;
+        return CreateResult::Failed;
+    };
     struct stat reference {};
     if (::fstat(input.Handle(), &reference) != 0) {
-        return CreateResult::Failed;
+        return failed(errno);
     }
     mode_ = static_cast<int>(reference.st_mode & 0777);
     group_ = static_cast<int>(reference.st_gid);
     folder_ = OpenFolder(destination);
     if (folder_ < 0) {
-        return CreateResult::Failed;
+        return failed(errno);
     }
     destination_ = destination;
     const std::filesystem::path finalName = destination.filename();
     struct stat st {};
     const bool exists = ::fstatat(folder_, finalName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT) {
-        return CreateResult::Failed;
+        return failed(errno);
     }
     if (exists && S_ISDIR(st.st_mode)) {
-        return CreateResult::Failed;
+        return failed(EISDIR);
     }
     if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) &&
         special == SpecialDestination::WriteInPlace) {
@@ -351,6 +376,7 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         }
         if (fd < 0 || SameFileAs(fd, input) || IsLockedElsewhere(fd)) {
+            error_ = errno;
             const CreateResult result =
                 fd >= 0 && SameFileAs(fd, input) ? CreateResult::SameFile : CreateResult::Failed;
             CloseQuietly(fd);
@@ -362,6 +388,7 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
     if (exists && S_ISREG(st.st_mode)) {
         if (const CreateResult check = CheckReplaceable(folder_, finalName, input);
             check != CreateResult::Created) {
+            error_ = errno;
             return check;
         }
     }
@@ -370,7 +397,7 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
     int fd = CreateTemp(folder_, finalName, tempName);
     if (fd < 0 || !LockExclusive(fd)) {
         CloseQuietly(fd);
-        return CreateResult::Failed;
+        return failed(errno);
     }
     handle_ = fd;
     tempPath_ = destination.parent_path() / tempName;
@@ -392,9 +419,17 @@ bool OutputFile::Commit() {
     TakePermissions(handle_, mode_, group_);
     // Renamed while still locked, so no other job takes it for one left
     // behind by a dead job and removes it.
-    if (synced != 0 || !CommitProbePasses() ||
-        ::renameat(folder_, tempPath_.filename().c_str(), folder_,
+    if (synced != 0) {
+        error_ = errno;
+        return false;
+    }
+    if (!CommitProbePasses()) {
+        error_ = EIO; // the probe stands for a flush that failed
+        return false;
+    }
+    if (::renameat(folder_, tempPath_.filename().c_str(), folder_,
                    destination_.filename().c_str()) != 0) {
+        error_ = errno;
         return false;
     }
     tempPath_.clear();
@@ -426,6 +461,7 @@ std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) 
             continue;
         }
         if (n <= 0) {
+            error_ = n < 0 ? errno : EIO;
             break;
         }
         done += n;
@@ -462,7 +498,11 @@ bool OutputFile::AppendZeros(std::int64_t count) {
         return false;
     }
     const off_t newEnd = end + static_cast<off_t>(count);
-    return ::ftruncate(handle_, newEnd) == 0 && ::lseek(handle_, newEnd, SEEK_SET) == newEnd;
+    if (::ftruncate(handle_, newEnd) != 0 || ::lseek(handle_, newEnd, SEEK_SET) != newEnd) {
+        error_ = errno;
+        return false;
+    }
+    return true;
 }
 
 namespace {

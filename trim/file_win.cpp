@@ -100,10 +100,12 @@ bool InputFile::Open(const std::filesystem::path& path, Watch, Links links) {
     HANDLE h = ::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
+        error_ = static_cast<OsErrorCode>(::GetLastError());
         return false;
     }
     if (!IsRegularDiskFile(h) || (links == Links::Refuse && IsReparsePoint(h)) ||
         !ReadStamp(h, openSize_, openTime_)) {
+        error_ = 0; // a device, a link or the like: the system saw nothing wrong
         CloseQuietly(h);
         return false;
     }
@@ -136,9 +138,11 @@ std::int64_t InputFile::ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int6
         where.OffsetHigh = static_cast<DWORD>(at >> 32);
         DWORD got = 0;
         if (!::ReadFile(handle_, buffer + done, want, &got, &where)) {
-            if (::GetLastError() == ERROR_HANDLE_EOF) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_HANDLE_EOF) {
                 break;
             }
+            error_.store(static_cast<OsErrorCode>(error), std::memory_order_relaxed);
             return -1;
         }
         if (got == 0) {
@@ -269,11 +273,15 @@ HANDLE CreateTemp(const std::filesystem::path& destination, std::filesystem::pat
 CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
                                 SpecialDestination special) {
     Discard();
+    const auto failed = [this](DWORD error) {
+        error_ = static_cast<OsErrorCode>(error);
+        return CreateResult::Failed;
+    };
     destination_ = destination;
     const DWORD attributes = ::GetFileAttributesW(OpenablePath(destination).c_str());
     const bool link = attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     if (attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !link) {
-        return CreateResult::Failed;
+        return failed(ERROR_DIRECTORY);
     }
     if (!link) {
         // An existing file must be one we could have written: not held by
@@ -282,7 +290,7 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
         HANDLE h = OpenExisting(destination);
         if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
             ::GetLastError() != ERROR_PATH_NOT_FOUND) {
-            return CreateResult::Failed;
+            return failed(::GetLastError());
         }
         if (h != INVALID_HANDLE_VALUE && ::GetFileType(h) != FILE_TYPE_DISK) {
             if (special == SpecialDestination::Replace) {
@@ -304,7 +312,7 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
     HANDLE h = CreateTemp(destination, tempPath_);
     if (h == INVALID_HANDLE_VALUE) {
         tempPath_.clear();
-        return CreateResult::Failed;
+        return failed(::GetLastError());
     }
     handle_ = h;
     return CreateResult::Created;
@@ -316,7 +324,12 @@ bool OutputFile::Commit() {
         handle_ = INVALID_HANDLE_VALUE;
         return ok;
     }
-    if (!::FlushFileBuffers(handle_) || !CommitProbePasses()) {
+    if (!::FlushFileBuffers(handle_)) {
+        error_ = static_cast<OsErrorCode>(::GetLastError());
+        return false;
+    }
+    if (!CommitProbePasses()) {
+        error_ = ERROR_WRITE_FAULT; // the probe stands for a flush that failed
         return false;
     }
     // Closed first: a file held without sharing cannot be renamed. A job
@@ -324,6 +337,7 @@ bool OutputFile::Commit() {
     CloseQuietly(handle_);
     if (!::MoveFileExW(OpenablePath(tempPath_).c_str(), OpenablePath(destination_).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error_ = static_cast<OsErrorCode>(::GetLastError());
         return false;
     }
     tempPath_.clear();
@@ -346,7 +360,12 @@ std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) 
         const DWORD want = static_cast<DWORD>(std::min(length - done, kMaxIo));
         DWORD put = 0;
         // Both the result and the count matter: a call may succeed short.
-        if (!::WriteFile(handle_, buffer + done, want, &put, nullptr) || put == 0) {
+        if (!::WriteFile(handle_, buffer + done, want, &put, nullptr)) {
+            error_ = static_cast<OsErrorCode>(::GetLastError());
+            break;
+        }
+        if (put == 0) {
+            error_ = ERROR_WRITE_FAULT;
             break;
         }
         done += put;
@@ -362,8 +381,12 @@ bool OutputFile::AppendZeros(std::int64_t count) {
     }
     LARGE_INTEGER move{};
     move.QuadPart = count;
-    return count >= 0 && ::SetFilePointerEx(handle_, move, nullptr, FILE_CURRENT) &&
-           ::SetEndOfFile(handle_);
+    if (count < 0 || !::SetFilePointerEx(handle_, move, nullptr, FILE_CURRENT) ||
+        !::SetEndOfFile(handle_)) {
+        error_ = static_cast<OsErrorCode>(::GetLastError());
+        return false;
+    }
+    return true;
 }
 
 bool OutputFile::CanHold(std::int64_t size) {

@@ -11,6 +11,8 @@ const char* ErrorKindName(ErrorKind kind) {
     switch (kind) {
     case ErrorKind::OpenFailed:
         return "open_failed";
+    case ErrorKind::InputInUse:
+        return "input_in_use";
     case ErrorKind::ReadFailed:
         return "read_failed";
     case ErrorKind::InputChanged:

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "oserror.h"
+
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -11,7 +13,8 @@ namespace kst {
 // What went wrong, for front ends and scripts that act on it; the message
 // says the same to a person.
 enum class ErrorKind {
-    OpenFailed,       // the input cannot be opened (missing, held, not a file)
+    OpenFailed,       // the input cannot be opened (missing, not a file, no permission)
+    InputInUse,       // another process holds the input
     ReadFailed,       // a read of the input failed
     InputChanged,     // another process changed the input during the job
     CreateFailed,     // the output cannot be created
@@ -26,15 +29,18 @@ enum class ErrorKind {
 };
 
 // A failure that ends the job; what() is the UTF-8 Japanese message shown
-// in the failure box.
+// in the failure box. OsError() is the system's code behind it, 0 when the
+// system gave none, for front ends that say why.
 class JobError : public std::runtime_error {
 public:
-    JobError(ErrorKind kind, const std::string& message)
-        : std::runtime_error(message), kind_(kind) {}
+    JobError(ErrorKind kind, const std::string& message, OsErrorCode osError = 0)
+        : std::runtime_error(message), kind_(kind), osError_(osError) {}
     ErrorKind Kind() const { return kind_; }
+    OsErrorCode OsError() const { return osError_; }
 
 private:
     ErrorKind kind_;
+    OsErrorCode osError_;
 };
 
 // A stable lower-case name of the kind, for machine-readable reports.

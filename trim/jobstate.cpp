@@ -40,7 +40,8 @@ const std::uint8_t* ReadChunk(JobState& state, std::int64_t pos, std::int64_t le
 
 void ThrowReadFailure(const JobState& state) {
     VerifyInputUnchanged(state);
-    throw JobError(ErrorKind::ReadFailed, FormatMessage(msg::kReadFailed, state.inputText));
+    throw JobError(ErrorKind::ReadFailed, FormatMessage(msg::kReadFailed, state.inputText),
+                   state.instream.LastError());
 }
 
 void VerifyInputUnchanged(const JobState& state) {

@@ -21,7 +21,9 @@ constexpr std::int32_t kMaxChunkUnits = 2147; // above this the byte count overf
 void OpenInput(JobState& state, JobHost& host) {
     state.inputText = host.ReadField(Field::InputPath);
     if (!state.instream.Open(PathFromUtf8(state.inputText))) {
-        throw JobError(ErrorKind::OpenFailed, FormatMessage(msg::kOpenFailed, state.inputText));
+        const OsErrorCode error = state.instream.LastError();
+        throw JobError(IsHeldElsewhere(error) ? ErrorKind::InputInUse : ErrorKind::OpenFailed,
+                       FormatMessage(msg::kOpenFailed, state.inputText), error);
     }
 }
 

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "clirunner.h"
+#include "oserror.h"
 #include "testfiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,21 @@ inline constexpr char kSeparator[] = "\\";
 #else
 inline constexpr char kSeparator[] = "/";
 #endif
+
+// A file that is not there, as the system says it: its code and the code's
+// name in the JSON reports.
+#ifdef _WIN32
+inline constexpr kst::OsErrorCode kNoSuchFile = 2;
+inline constexpr char kNoSuchFileName[] = "ERROR_FILE_NOT_FOUND";
+#else
+inline constexpr kst::OsErrorCode kNoSuchFile = ENOENT;
+inline constexpr char kNoSuchFileName[] = "ENOENT";
+#endif
+
+// The CLI's failure text: the job's message, then the system's reason.
+inline std::string WithReason(const std::string& message, kst::OsErrorCode code) {
+    return message + ": " + kst::OsErrorText(code);
+}
 
 // path with its "/" as the CLI writes them.
 inline std::string Native(std::string path) {

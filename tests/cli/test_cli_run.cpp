@@ -15,7 +15,7 @@ TEST_F(CliTest, TrimsEveryFileAndGoesOnPastAFailure) {
     EXPECT_EQ(ReadAll(At("tail(KST).bin")), TrimmedCopy(tail, 3, 29));
     EXPECT_EQ(ReadAll(At("both(KST).bin")), TrimmedCopy(both, 10, 19));
     EXPECT_FALSE(Exists("gone(KST).bin"));
-    EXPECT_TRUE(HasLine(run, OpenFailed("gone.bin")));
+    EXPECT_TRUE(HasLine(run, WithReason(OpenFailed("gone.bin"), kNoSuchFile)));
     const auto lines = run.ErrLines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kst::msg::kFinished), 2);
 }
@@ -69,8 +69,9 @@ TEST_F(CliTest, JsonReportsEachFileInOrder) {
          {"out_size", nullptr},
          {"output", nullptr},
          {"status", "failed"},
-         {"error", OpenFailed("gone.bin")},
-         {"error_kind", "open_failed"}},
+         {"error", WithReason(OpenFailed("gone.bin"), kNoSuchFile)},
+         {"error_kind", "open_failed"},
+         {"os_error", kNoSuchFileName}},
     };
     EXPECT_EQ(JsonLines(run.out), expected);
     EXPECT_TRUE(Exists("trim(KST).bin"));
@@ -197,6 +198,7 @@ TEST_F(CliTest, RefusesAnOutputThatIsTheInput) {
     EXPECT_EQ(lines[0]["status"], "failed");
     EXPECT_EQ(lines[0]["error"], CreateFailed("s(KST).bin"));
     EXPECT_EQ(lines[0]["error_kind"], "same_file");
+    EXPECT_EQ(lines[0]["os_error"], nullptr);
 }
 
 TEST_F(CliTest, ShortWriteFailsAndRemovesTheIncompleteOutput) {
@@ -207,12 +209,13 @@ TEST_F(CliTest, ShortWriteFailsAndRemovesTheIncompleteOutput) {
     setup.fileSizeLimit = 1000;
     const CliRun run = Run({"--json", "big.bin", "small.bin"}, setup);
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(HasLine(run, WriteFailed("big(KST).bin")));
+    EXPECT_TRUE(HasLine(run, WithReason(WriteFailed("big(KST).bin"), EFBIG)));
     EXPECT_FALSE(Exists("big(KST).bin"));
     EXPECT_EQ(ReadAll(At("small(KST).bin")), TrimmedCopy(small, 0, 50));
     const auto lines = JsonLines(run.out);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0]["status"], "failed");
+    EXPECT_EQ(lines[0]["os_error"], "EFBIG");
     EXPECT_EQ(lines[0]["output"], nullptr);
     EXPECT_EQ(lines[1]["status"], "trimmed");
 }

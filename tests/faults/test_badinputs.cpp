@@ -92,4 +92,25 @@ TEST_F(BadInput, HeldByAnotherKestrune) {
     EXPECT_EQ(ReadAll(input), bytes);
 }
 
+// The system's reason travels with the failure, so a front end can say why;
+// an input held elsewhere is told apart from a missing one.
+TEST_F(BadInput, FailureCarriesTheSystemsReason) {
+    const auto reason = [this] {
+        try {
+            Run();
+        } catch (const kst::JobError& e) {
+            return std::string(kst::ErrorKindName(e.Kind())) + " " + kst::OsErrorName(e.OsError());
+        }
+        return std::string("no failure");
+    };
+    Use(dir.Path() / "gone.img");
+    EXPECT_EQ(reason(), "open_failed ENOENT");
+    fs::create_directory(input);
+    EXPECT_EQ(reason(), "open_failed EISDIR");
+    Drop("busy.img", bytes);
+    const HeldElsewhere other(input);
+    ASSERT_TRUE(other.Held());
+    EXPECT_EQ(reason(), "input_in_use EWOULDBLOCK");
+}
+
 } // namespace
