@@ -98,7 +98,8 @@ enum class SpecialDestination {
 // the destination's name, replacing a file or a link there, never writing
 // through it: until then whatever stood at the destination stays as it was,
 // even if the process dies. The finished file takes the reference file's
-// permission bits (the input's; never wider, less the umask). A destination
+// permission bits (the input's, less the umask; readable by no one else,
+// its owner may write it). A destination
 // that is something else, such as a device, is written in place unless told
 // otherwise. Anything not committed is removed again.
 class OutputFile {

@@ -323,13 +323,14 @@ mode_t CurrentUmask() {
 }
 
 // Who may read the finished file: the reference's permission bits, less the
-// umask. Group bits stand only for the reference's own group.
+// umask. Group bits stand only for the reference's own group. The owner may
+// always write, so a later job can replace its own output.
 void TakePermissions(int fd, int mode, int group) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         return; // stays private
     }
-    int bits = mode & ~static_cast<int>(CurrentUmask());
+    int bits = (mode | 0200) & ~static_cast<int>(CurrentUmask());
     if (group >= 0 && st.st_gid != static_cast<gid_t>(group) &&
         ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)) != 0) {
         bits &= ~070;

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engineonly.h"
+
 #include "bytesink.h"
 #include "chunkgrid.h"
 #include "file.h"
+#include "trimjob.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -13,8 +16,6 @@
 
 namespace kst {
 
-// Below this input size a second scanning thread costs more than it saves.
-inline constexpr std::int64_t kReadAheadFrom = 64 * 1024 * 1024;
 // Bytes a scan reads and tests at a time: small enough to stay in the
 // testing core's cache between the read and the test.
 inline constexpr std::int64_t kScanSliceBytes = 1024 * 1024;

@@ -4,13 +4,15 @@
 #include "bytesink.h"
 #include "file.h"
 #include "jobhost.h"
-#include "jobstate.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 
 namespace kst {
+
+// Below this input size a second scanning thread costs more than it saves.
+inline constexpr std::int64_t kReadAheadFrom = 64 * 1024 * 1024;
 
 // The runs as measured, handed to JobOptions::tailToRemove.
 struct MeasuredRuns {

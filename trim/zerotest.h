@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engineonly.h"
+
 #include <cstdint>
 
 namespace kst {
