@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "restore.h"
 
+#include "joberror.h"
 #include "nametext.h"
 #include "outputpath.h"
 #include "restorer.h"
 #include "stoprequest.h"
 #include "trimrecord.h"
+#include "winargs.h"
 
 #include <nlohmann/json.hpp>
 
 #include <ostream>
+#include <stdexcept>
 
 namespace kst::cli {
 namespace {
@@ -34,10 +37,14 @@ Json ReportJson(const std::string& record, const Restored* restored, const std::
 
 int RestoreAll(const RestoreOptions& options, std::ostream& out, std::ostream& err) {
     bool anyFailed = false;
-    for (const std::string& record : options.records) {
+    for (const Input& input : TypedInputs(options.records, false, std::nullopt)) {
+        const std::string& record = input.path;
         Json json;
         const std::string shown = EscapeControls(record);
         try {
+            if (input.unmatched) {
+                throw std::runtime_error(FormatMessage(kNoMatch, record));
+            }
             RestoreRequest request{PathFromUtf8(record), std::nullopt, options.force,
                                    [] { return StopSignal() != 0; }};
             if (options.outDir) {

@@ -80,4 +80,20 @@ TEST_F(CliTest, SlashQuestionMarkPrintsTheHelp) {
     EXPECT_NE(run.out.find("kestrune-cli.exe --json roms\\*.bin"), std::string::npos) << run.out;
 }
 
+TEST_F(CliTest, RestoreExpandsRecordPatterns) {
+    dir.Write("a.bin", Filled(300, {0}));
+    ASSERT_EQ(Run({"--record", "a.bin"}).status, 0);
+    std::filesystem::create_directory(At("restored"));
+    const CliRun run =
+        RunAtPrompt("kestrune-cli.exe restore --json --out-dir restored *.kstrec *.none");
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::vector<nlohmann::json> lines = AllJsonLines(run.out);
+    ASSERT_EQ(lines.size(), 2U) << run.out;
+    EXPECT_EQ(lines[0]["record"], "a(KST).bin.kstrec");
+    EXPECT_EQ(lines[0]["status"], "restored");
+    EXPECT_EQ(lines[1]["record"], "*.none");
+    EXPECT_EQ(lines[1]["error"], kst::FormatMessage(kst::cli::kNoMatch, "*.none"));
+    EXPECT_EQ(ReadAll(At("restored/a.bin")), Filled(300, {0}));
+}
+
 } // namespace
