@@ -8,6 +8,13 @@
 #include <cstdio>
 #include <system_error>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace kst::cli {
 namespace {
 
@@ -29,6 +36,35 @@ std::int64_t PadBytes(const CliOptions& options) {
 
 std::string CopyName(const Input& input) {
     return input.outDir ? OutputInFolder(*input.outDir, input.path) : OutputBesideInput(input.path);
+}
+
+namespace {
+
+// One key per file: the path made absolute and resolved as far as it exists.
+std::filesystem::path OutputKey(const std::string& copy) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(copy), error);
+    std::filesystem::path key = std::filesystem::weakly_canonical(absolute, error);
+    if (error) {
+        key = absolute.lexically_normal();
+    }
+#ifdef _WIN32
+    std::wstring text = key.native();
+    ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    key = text;
+#endif
+    return key;
+}
+
+} // namespace
+
+const std::string* ClaimedOutputs::Owner(const std::string& copy) const {
+    const auto found = owners_.find(OutputKey(copy));
+    return found == owners_.end() ? nullptr : &found->second;
+}
+
+void ClaimedOutputs::Claim(const std::string& copy, const std::string& input) {
+    owners_.emplace(OutputKey(copy), input);
 }
 
 CopyFolder::CopyFolder(const Input& input) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,20 @@ std::int64_t PadBytes(const CliOptions& options);
 
 // The name the job gives the input's copy.
 std::string CopyName(const Input& input);
+
+// The copies this run wrote, or worked out under --measure-only, each with
+// the input it came from: a later input whose copy would land on one of them
+// fails instead of replacing it. Paths compare as the file system names them:
+// through links to folders, and regardless of case on Windows.
+class ClaimedOutputs {
+public:
+    // The input whose copy is at copy, or nullptr.
+    const std::string* Owner(const std::string& copy) const;
+    void Claim(const std::string& copy, const std::string& input);
+
+private:
+    std::map<std::filesystem::path, std::string> owners_;
+};
 
 // The folder a walked file's copy goes into under --out-dir, made for the
 // job when missing (the job wants it even to measure) and removed again, with

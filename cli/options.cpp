@@ -4,6 +4,7 @@
 #include "intparse.h"
 #include "joberror.h"
 #include "kestrune_version.h"
+#include "outputpath.h"
 
 #include <CLI/CLI.hpp>
 
@@ -149,6 +150,17 @@ void AddOptions(CLI::App& app, CliOptions& o, int& fill, std::string& align) {
     app.set_version_flag("--version", "kestrune-cli " KESTRUNE_VERSION_STRING);
 }
 
+// "o/" names the folder "o": copies are "o/name", not "o//name". A root
+// keeps its one separator.
+std::string WithoutTrailingSeparators(std::string folder) {
+    const auto separator = [](char c) { return c == '/' || c == FolderSeparator(); };
+    while (folder.size() > 1 && separator(folder.back()) &&
+           !(folder.size() == 3 && folder[1] == ':')) {
+        folder.pop_back();
+    }
+    return folder;
+}
+
 // "/?" is how Windows programs are asked for help; elsewhere it is a path.
 std::vector<const char*> WithHelpSwitch(int argc, const char* const* argv) {
     std::vector<const char*> args(argv, argv + argc);
@@ -186,6 +198,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         }
     } catch (const CLI::ParseError& e) {
         return CommandLine{std::nullopt, app.exit(e, out, err) == 0 ? kExitOk : kExitUsage, {}};
+    }
+    if (options.outDir) {
+        options.outDir = WithoutTrailingSeparators(*options.outDir);
     }
     options.fillAuto = fill == kFillAuto;
     options.fill = options.fillAuto ? 0 : static_cast<std::uint8_t>(fill);

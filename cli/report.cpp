@@ -39,8 +39,9 @@ bool OutSizeShown(JobEnding ending) {
            ending == JobEnding::Aborted;
 }
 
+// A stopped copy is dropped.
 bool OutputLeft(JobEnding ending) {
-    return ending == JobEnding::Finished || ending == JobEnding::Aborted;
+    return ending == JobEnding::Finished;
 }
 
 // A figure of the result, or null where the job did not get that far.

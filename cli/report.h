@@ -17,8 +17,8 @@ enum class FileStatus {
     Trimmed,       // complete copy written
     NothingToTrim, // no run to remove; nothing written
     Measured,      // --measure-only; nothing written
-    Aborted,       // stopped by a signal; a copy already begun is kept
-    Failed,        // the job's failure message in error; no copy left
+    Aborted,       // stopped by a signal; a copy already begun is dropped
+    Failed,        // the job's failure message in error; no copy left by this input
     Skipped,       // --skip-existing found its copy; nothing read or written
 };
 

@@ -24,9 +24,18 @@
 namespace kst::cli {
 namespace {
 
-FileReport Skipped(CliHost& host, FileReport report, const std::string& copy) {
-    host.WriteLine(report.path + ": skipped, " + copy + " exists");
+FileReport Skipped(CliHost& host, FileReport report, const std::string& why) {
+    host.WriteLine(report.path + ": skipped, " + why);
     report.status = FileStatus::Skipped;
+    return report;
+}
+
+FileReport Collided(CliHost& host, FileReport report, const std::string& copy,
+                    const std::string& first) {
+    report.error = report.path + ": " + copy + " is already the copy of " + first +
+                   " in this run; not overwritten";
+    report.errorKind = "output_collision";
+    host.WriteLine(report.error);
     return report;
 }
 
@@ -37,23 +46,31 @@ FileReport Unmatched(CliHost& host, FileReport report) {
     return report;
 }
 
-FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input) {
+FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input,
+                   const ClaimedOutputs& claimed) {
     FileReport report;
     report.path = input.path;
     if (input.unmatched) {
         return Unmatched(host, report);
     }
+    if (!input.skipped.empty()) {
+        return Skipped(host, report, input.skipped);
+    }
     host.SetFile(input.path, input.outDir);
-    if (const std::string copy = CopyName(input);
-        !options.measureOnly && options.skipExisting &&
+    const std::string copy = CopyName(input);
+    if (const std::string* first = claimed.Owner(copy)) {
+        return Collided(host, report, copy, *first);
+    }
+    if (!options.measureOnly && options.skipExisting &&
         std::filesystem::exists(kst::PathFromUtf8(copy))) {
-        return Skipped(host, report, copy);
+        return Skipped(host, report, copy + " exists");
     }
     const CopyFolder folder(input);
     FileGuards guards(host, options);
     try {
         TrimProof proof(options);
         kst::JobOptions job = guards.ForJob();
+        job.onAbort = kst::JobOptions::OnAbort::Drop;
         proof.Attach(job);
         const kst::JobResult result = kst::RunTrimJob(host, job);
         report.status = StatusOf(result.ending);
@@ -92,11 +109,15 @@ int TrimAll(const CliOptions& options, std::ostream& out, std::ostream& err) {
     CliHost host(options, err, bar);
     bool anyFailed = false;
     Summary summary;
+    ClaimedOutputs claimed;
     for (const Input& input : TypedInputs(options.files, options.recursive, options.outDir)) {
         if (StopSignal() != 0) {
             break;
         }
-        const FileReport report = TrimOne(host, options, input);
+        const FileReport report = TrimOne(host, options, input, claimed);
+        if (report.status == FileStatus::Trimmed || report.status == FileStatus::Measured) {
+            claimed.Claim(CopyName(input), input.path);
+        }
         bar.Erase();
         anyFailed = anyFailed || report.status == FileStatus::Failed;
         summary.Add(report, PadBytes(options));

@@ -19,16 +19,24 @@ std::string Utf8Text(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-enum class EntryKind { Folder, File, Other };
+enum class EntryKind { Folder, File, FileLink, Other };
+
+constexpr const char* kLinkSkipped = "a symbolic link, which -r does not follow";
 
 // Links to folders count as Other, so walks never leave the tree or loop;
-// links to files are files. Devices, pipes and the like are Other too.
+// a link to a file is reported, not followed: it may lead anywhere, such as
+// to a file its folder's owner may not read. Devices, pipes and the like are
+// Other too.
 EntryKind KindOf(const fs::directory_entry& entry) {
     std::error_code error;
+    const bool link = entry.is_symlink(error);
     if (entry.is_directory(error)) {
-        return entry.is_symlink(error) ? EntryKind::Other : EntryKind::Folder;
+        return link ? EntryKind::Other : EntryKind::Folder;
     }
-    return entry.is_regular_file(error) ? EntryKind::File : EntryKind::Other;
+    if (!entry.is_regular_file(error)) {
+        return EntryKind::Other;
+    }
+    return link ? EntryKind::FileLink : EntryKind::File;
 }
 
 // The folder's entries sorted by name, or nullopt when it cannot be listed.
@@ -60,9 +68,10 @@ void Walk(const fs::path& folder, const std::optional<fs::path>& outDir,
         const EntryKind kind = KindOf(entry);
         if (kind == EntryKind::Folder) {
             Walk(entry.path(), outDir ? std::optional(*outDir / name) : std::nullopt, inputs);
-        } else if (kind == EntryKind::File && !IsKestruneFile(Utf8Text(name))) {
+        } else if (kind != EntryKind::Other && !IsKestruneFile(Utf8Text(name))) {
             inputs.push_back(Input{Utf8Text(entry.path()),
-                                   outDir ? std::optional(Utf8Text(*outDir)) : std::nullopt});
+                                   outDir ? std::optional(Utf8Text(*outDir)) : std::nullopt, false,
+                                   kind == EntryKind::FileLink ? kLinkSkipped : ""});
         }
     }
 }

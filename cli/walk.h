@@ -13,6 +13,7 @@ struct Input {
     std::string path;
     std::optional<std::string> outDir; // where its copy goes; beside it when absent
     bool unmatched = false;            // a wildcard pattern that no file matched
+    std::string skipped = {};          // why a walk leaves it alone, or empty
 };
 
 // What Kestrune itself leaves in a folder: copies (a name ending in "(KST)"
@@ -23,7 +24,8 @@ bool IsKestruneFile(std::string_view name);
 // The inputs the FILE arguments name, in order. Without recursive each
 // argument is one input, folders included (which then fail as inputs do).
 // With it a folder gives its files in name order, each subfolder walked where
-// its name falls; symbolic links to folders are not followed, Kestrune's own
+// its name falls; symbolic links are not followed (a link to a file is an
+// input with its reason to be skipped, as find without -L), Kestrune's own
 // files are left out, and a folder that cannot be listed stays an input so
 // that it fails. With outDir the copies of a walked folder's files go into
 // the same subfolders of outDir as theirs are of that folder.

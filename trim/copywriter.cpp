@@ -185,7 +185,7 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     const auto [chunks, rest] = MakeChunkGrid(state.outsize, state.bufsize);
     for (std::int64_t k = 0; k < chunks - 1; ++k) {
         if (host.AbortRequested()) {
-            return end(msg::kAborted, JobEnding::Aborted);
+            return state.abortKeepsPart ? end(msg::kAborted, JobEnding::Aborted) : dropped();
         }
         CopyChunk(outstream, state, state.fzero + k * state.bufsize, state.bufsize);
         host.SetGauge(ProgressValue(k + 1, chunks));

@@ -60,6 +60,7 @@ struct JobState {
     ScanWay scanWay = ScanWay::Fastest;
     ByteSink* inputSink = nullptr; // JobOptions'
     ByteSink* outputSink = nullptr;
+    bool abortKeepsPart = true; // JobOptions::onAbort
 };
 
 // Sets chunkbuf to length bytes and fills it from the input at pos. A short

@@ -142,6 +142,7 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     state.readAheadFrom = options.readAheadFrom;
     state.inputSink = options.inputSink;
     state.outputSink = options.outputSink;
+    state.abortKeepsPart = options.onAbort == JobOptions::OnAbort::KeepPart;
 
     host.ClearLog();
     OpenInput(state, host);

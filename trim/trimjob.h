@@ -51,6 +51,12 @@ struct JobOptions {
     // while they are fed ends the job Aborted with nothing written.
     ByteSink* inputSink = nullptr;
     ByteSink* outputSink = nullptr;
+    // What an abort between chunks does with the copy: the window keeps the
+    // whole chunks written so far under the output's name; a batch drops
+    // them, so a file already there keeps its bytes and no partial copy is
+    // ever taken for a finished one.
+    enum class OnAbort { KeepPart, Drop };
+    OnAbort onAbort = OnAbort::KeepPart;
 };
 
 enum class JobEnding {

@@ -155,12 +155,12 @@ TEST_P(CliOutDirTest, WritesIntoTheFolder) {
     EXPECT_EQ(lines[0]["output"], GetParam().output);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    OutDir, CliOutDirTest,
-    testing::Values(OutDirRow{"Plain", "out", std::string("out") + kSeparator + "d(KST).bin"},
-                    OutDirRow{"TrailingSeparator", "out/",
-                              std::string("out/") + kSeparator + "d(KST).bin"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(OutDir, CliOutDirTest,
+                         testing::Values(OutDirRow{"Plain", "out",
+                                                   std::string("out") + kSeparator + "d(KST).bin"},
+                                         OutDirRow{"TrailingSeparator", "out/",
+                                                   std::string("out") + kSeparator + "d(KST).bin"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Names in UTF-8 on the command line; on Windows they become UTF-16 names,
 // with "表" and "ソ" carrying a "\" as a Shift-JIS second byte.
