@@ -71,6 +71,8 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input,
         TrimProof proof(options);
         kst::JobOptions job = guards.ForJob();
         job.onAbort = kst::JobOptions::OnAbort::Drop;
+        // A failure while writing still reports what was measured.
+        job.measured = [&report](const kst::JobResult& figures) { report.result = figures; };
         proof.Attach(job);
         const kst::JobResult result = kst::RunTrimJob(host, job);
         report.status = StatusOf(result.ending);

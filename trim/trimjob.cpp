@@ -172,6 +172,9 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     }
     state.outsize = state.insize - state.fzero - state.mzero;
     ShowFigure(host, Figure::OutputSize, msg::kOutSizePanel, state.outsize);
+    if (options.measured) {
+        options.measured(ResultOf(state, JobEnding::MeasureOnly));
+    }
     if (host.IsOn(Option::MeasureOnly)) {
         return EndUnwritten(state, host, JobEnding::MeasureOnly);
     }

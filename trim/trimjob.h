@@ -25,6 +25,8 @@ struct MeasuredRuns {
     const InputFile* input = nullptr;
 };
 
+struct JobResult;
+
 struct JobOptions {
     // The byte whose runs are trimmed; the window always uses 0.
     std::uint8_t fill = 0;
@@ -39,6 +41,10 @@ struct JobOptions {
     // measured, returns how much of it to remove. Held to 0..tailRun, so a
     // copy never reaches beyond the input.
     std::function<std::int64_t(const MeasuredRuns&)> tailToRemove = {};
+    // Opt-in: once the runs are settled and the copy's size is known, before
+    // anything is written, gets the figures (as a MeasureOnly result), so a
+    // failure after that still has them.
+    std::function<void(const JobResult&)> measured = {};
     // Opt-in: once the input is open and its size known, returns the byte
     // whose runs are trimmed, in place of fill, from the input the job holds.
     std::function<std::uint8_t(const InputFile& input, std::int64_t size)> chooseFill = {};

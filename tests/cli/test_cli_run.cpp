@@ -217,6 +217,9 @@ TEST_F(CliTest, ShortWriteFailsAndRemovesTheIncompleteOutput) {
     EXPECT_EQ(lines[0]["status"], "failed");
     EXPECT_EQ(lines[0]["os_error"], "EFBIG");
     EXPECT_EQ(lines[0]["output"], nullptr);
+    EXPECT_EQ(lines[0]["size"], 5000) << "figures measured before the failure are kept";
+    EXPECT_EQ(lines[0]["tail"], 2000);
+    EXPECT_EQ(lines[0]["out_size"], 3000);
     EXPECT_EQ(lines[1]["status"], "trimmed");
 }
 
