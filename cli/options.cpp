@@ -135,8 +135,9 @@ void AddOptions(CLI::App& app, CliOptions& o, int& fill, std::string& align) {
         ->type_name("N|pow2")
         ->check(AlignmentText());
     app.add_flag("-r,--recursive", o.recursive,
-                 "Trim the files in a FILE that is a folder and in its subfolders (not links to "
-                 "folders), leaving out (KST) copies, .kstrec records and .kestrune-*.part files; "
+                 "Trim the files in a FILE that is a folder and in its subfolders (links are "
+                 "not followed; one to a file is reported skipped), leaving out (KST) copies, "
+                 ".kstrec records and .kestrune-*.part files; "
                  "with --out-dir the copies mirror the folder's tree");
     app.add_flag("--skip-existing", o.skipExisting,
                  "Leave a file whose copy already exists alone and report it skipped");
