@@ -32,16 +32,16 @@ TForm1* Form1 = nullptr;
 namespace {
 
 using kst::form::Control;
-using kst::form::ControlSpec;
+using kst::form::ControlRow;
 using kst::form::Kind;
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QStringList ItemsOf(const ControlSpec& spec) {
+QStringList ItemsOf(const ControlRow& entry) {
     QStringList items;
-    for (const std::string_view item : spec.items) {
+    for (const std::string_view item : entry.items) {
         items.append(FromUtf8(item));
     }
     return items;
@@ -59,10 +59,10 @@ QFont WindowFont() {
 
 // A label fitted to its text, or the path label: fixed size, one line, cut
 // off at its right edge rather than wrapped.
-QLabel* MakeLabel(QWidget* parent, const ControlSpec& spec) {
-    auto* const label = new QLabel(FromUtf8(spec.text), parent);
+QLabel* MakeLabel(QWidget* parent, const ControlRow& entry) {
+    auto* const label = new QLabel(FromUtf8(entry.text), parent);
     label->setTextFormat(Qt::PlainText);
-    if (!spec.fitsText) {
+    if (!entry.fitsText) {
         label->setAutoFillBackground(true);
         label->setBackgroundRole(QPalette::Light);
         label->setWordWrap(false);
@@ -80,45 +80,45 @@ QPlainTextEdit* MakeLog(QWidget* parent) {
     return memo;
 }
 
-QComboBox* MakeChunkSizeBox(QWidget* parent, const ControlSpec& spec) {
+QComboBox* MakeChunkSizeBox(QWidget* parent, const ControlRow& entry) {
     auto* const combo = new QComboBox(parent);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     // Typed text is taken as typed, without completion from the list.
     combo->setCompleter(nullptr);
-    combo->addItems(ItemsOf(spec));
-    combo->setCurrentIndex(spec.selected);
-    combo->setEditText(FromUtf8(spec.text));
+    combo->addItems(ItemsOf(entry));
+    combo->setCurrentIndex(entry.selected);
+    combo->setEditText(FromUtf8(entry.text));
     return combo;
 }
 
-TRadioGroup* MakeRadioGroup(QWidget* parent, const ControlSpec& spec) {
+TRadioGroup* MakeRadioGroup(QWidget* parent, const ControlRow& entry) {
     auto* const group =
-        new TRadioGroup(FromUtf8(spec.name), FromUtf8(spec.text), ItemsOf(spec), parent);
-    group->SetItemIndex(spec.selected);
+        new TRadioGroup(FromUtf8(entry.name), FromUtf8(entry.text), ItemsOf(entry), parent);
+    group->SetItemIndex(entry.selected);
     return group;
 }
 
-QWidget* MakeWidget(QWidget* parent, const ControlSpec& spec) {
-    switch (spec.kind) {
+QWidget* MakeWidget(QWidget* parent, const ControlRow& entry) {
+    switch (entry.kind) {
     case Kind::Label:
-        return MakeLabel(parent, spec);
+        return MakeLabel(parent, entry);
     case Kind::Gauge:
         return new TGauge(parent);
     case Kind::Button:
-        return new QPushButton(FromUtf8(spec.text), parent);
+        return new QPushButton(FromUtf8(entry.text), parent);
     case Kind::Memo:
         return MakeLog(parent);
     case Kind::RadioGroup:
-        return MakeRadioGroup(parent, spec);
+        return MakeRadioGroup(parent, entry);
     case Kind::Edit:
-        return new QLineEdit(FromUtf8(spec.text), parent);
+        return new QLineEdit(FromUtf8(entry.text), parent);
     case Kind::StatusBar:
         return new TStatusBar(parent);
     case Kind::CheckBox:
-        return new QCheckBox(FromUtf8(spec.text), parent);
+        return new QCheckBox(FromUtf8(entry.text), parent);
     case Kind::ComboBox:
-        return MakeChunkSizeBox(parent, spec);
+        return MakeChunkSizeBox(parent, entry);
     }
     return nullptr;
 }
@@ -126,22 +126,22 @@ QWidget* MakeWidget(QWidget* parent, const ControlSpec& spec) {
 // Where the table puts the control, in the state it starts in. Labels and
 // the gauge have no text of their own for screen readers beyond what they
 // show: they carry their name as description.
-void Place(QWidget* widget, const ControlSpec& spec) {
-    widget->setObjectName(FromUtf8(spec.name));
-    widget->move(spec.rect.left, spec.rect.top);
-    if (spec.fitsText) {
+void Place(QWidget* widget, const ControlRow& entry) {
+    widget->setObjectName(FromUtf8(entry.name));
+    widget->move(entry.rect.left, entry.rect.top);
+    if (entry.fitsText) {
         widget->adjustSize();
     } else {
-        widget->resize(spec.rect.width, spec.rect.height);
+        widget->resize(entry.rect.width, entry.rect.height);
     }
-    if (!spec.shown) {
+    if (!entry.shown) {
         widget->hide();
     }
-    widget->setEnabled(spec.enabled);
-    if (!spec.readerName.empty()) {
-        widget->setAccessibleName(FromUtf8(spec.readerName));
+    widget->setEnabled(entry.enabled);
+    if (!entry.readerName.empty()) {
+        widget->setAccessibleName(FromUtf8(entry.readerName));
     }
-    if (spec.kind == Kind::Label || spec.kind == Kind::Gauge) {
+    if (entry.kind == Kind::Label || entry.kind == Kind::Gauge) {
         widget->setAccessibleDescription(widget->objectName());
     }
 }
@@ -212,10 +212,10 @@ TForm1::~TForm1() {
 
 // Creation order is stacking order: each control lies above the ones before.
 void TForm1::CreateControls() {
-    for (const ControlSpec& spec : kst::form::Controls()) {
-        QWidget* const widget = MakeWidget(this, spec);
-        Place(widget, spec);
-        controls_[static_cast<std::size_t>(spec.control)] = widget;
+    for (const ControlRow& entry : kst::form::Controls()) {
+        QWidget* const widget = MakeWidget(this, entry);
+        Place(widget, entry);
+        controls_[static_cast<std::size_t>(entry.control)] = widget;
     }
     Label1 = As<QLabel>(Widget(Control::Label1));
     Gauge1 = As<TGauge>(Widget(Control::Gauge1));

@@ -63,7 +63,7 @@ protected:
 
 private:
     void CreateControls();
-    QWidget* CreateControl(const kst::form::ControlSpec& spec);
+    QWidget* CreateControl(const kst::form::ControlRow& entry);
     void SetTabOrder();
     void SetAccessibleTexts();
     void CentreOnDesktop();

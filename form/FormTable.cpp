@@ -17,7 +17,7 @@ using enum Control;
 using enum Kind;
 
 // clang-format off
-constexpr std::array<ControlSpec, kControlCount> kControls{{
+constexpr std::array<ControlRow, kControlCount> kControls{{
     // control, name, kind, rect, fitsText, text, items, selected, shown, enabled, tab, readerName
     {Label1, "Label1", Label, {8, 8, 281, 17}, false, "", {}, -1, true, true, -1, ""},
     {Gauge1, "Gauge1", Gauge, {8, 168, 361, 17}, false, "", {}, -1, true, true, -1, ""},
@@ -45,7 +45,7 @@ constexpr std::array<ControlSpec, kControlCount> kControls{{
 }};
 // clang-format on
 
-// Spec() looks a control up by its place in the table.
+// RowOf() looks a control up by its place in the table.
 static_assert([] {
     for (std::size_t index = 0; index < kControls.size(); ++index) {
         if (static_cast<std::size_t>(kControls[index].control) != index) {
@@ -57,25 +57,25 @@ static_assert([] {
 
 } // namespace
 
-std::span<const ControlSpec> Controls() {
+std::span<const ControlRow> Controls() {
     return kControls;
 }
 
-const ControlSpec& Spec(Control control) {
+const ControlRow& RowOf(Control control) {
     return kControls[static_cast<std::size_t>(control)];
 }
 
 std::vector<Control> TabOrder() {
-    std::vector<const ControlSpec*> reached;
-    for (const ControlSpec& spec : kControls) {
-        if (spec.tab >= 0) {
-            reached.push_back(&spec);
+    std::vector<const ControlRow*> reached;
+    for (const ControlRow& entry : kControls) {
+        if (entry.tab >= 0) {
+            reached.push_back(&entry);
         }
     }
-    std::ranges::sort(reached, {}, &ControlSpec::tab);
+    std::ranges::sort(reached, {}, &ControlRow::tab);
     std::vector<Control> order;
-    for (const ControlSpec* const spec : reached) {
-        order.push_back(spec->control);
+    for (const ControlRow* const entry : reached) {
+        order.push_back(entry->control);
     }
     return order;
 }

@@ -50,7 +50,7 @@ struct Rect {
     int height = 0;
 };
 
-struct ControlSpec {
+struct ControlRow {
     Control control;
     std::string_view name;
     Kind kind;
@@ -72,8 +72,8 @@ inline constexpr int kClientWidth = 379;
 inline constexpr int kClientHeight = 349;
 inline constexpr std::string_view kFolderDialogTitle = "フォルダーの選択";
 
-std::span<const ControlSpec> Controls();
-const ControlSpec& Spec(Control control);
+std::span<const ControlRow> Controls();
+const ControlRow& RowOf(Control control);
 // The controls Tab reaches, in its order.
 std::vector<Control> TabOrder();
 

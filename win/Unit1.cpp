@@ -23,9 +23,9 @@ TForm1* Form1 = nullptr;
 namespace {
 
 using kst::form::Control;
-using kst::form::ControlSpec;
+using kst::form::ControlRow;
 using kst::form::Kind;
-using kst::form::Spec;
+using kst::form::RowOf;
 
 constexpr wchar_t kWindowClass[] = L"TForm1";
 constexpr DWORD kFrameStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -48,7 +48,7 @@ constexpr RECT Design(const kst::form::Rect& rect) {
 }
 
 int DesignHeight(Control control) {
-    return Spec(control).rect.height;
+    return RowOf(control).rect.height;
 }
 
 // The radio group's rows, which Edit1 and Button2 share with the second
@@ -59,10 +59,10 @@ constexpr int kRadioRowPitch = 24;
 constexpr int kRadioRowHeight = 20;
 
 RECT RadioItemRect(int index) {
-    const RECT group = Design(Spec(Control::RadioGroup1).rect);
+    const RECT group = Design(RowOf(Control::RadioGroup1).rect);
     const int left = group.left + kRadioMargin;
     const int top = group.top + kRadioFirstRowTop + index * kRadioRowPitch;
-    const int right = index == 0 ? group.right - kRadioMargin : Spec(Control::Edit1).rect.left;
+    const int right = index == 0 ? group.right - kRadioMargin : RowOf(Control::Edit1).rect.left;
     return {left, top, right, top + kRadioRowHeight};
 }
 
@@ -73,12 +73,12 @@ struct WindowKind {
 };
 
 // The system's control for a kind of the table; a radio group's is its frame.
-WindowKind WindowKindOf(const ControlSpec& spec) {
-    switch (spec.kind) {
+WindowKind WindowKindOf(const ControlRow& entry) {
+    switch (entry.kind) {
     case Kind::Label:
         return {WC_STATICW,
-                spec.fitsText ? DWORD{SS_LEFT | SS_NOPREFIX}
-                              : DWORD{SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_NOPREFIX},
+                entry.fitsText ? DWORD{SS_LEFT | SS_NOPREFIX}
+                               : DWORD{SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_NOPREFIX},
                 0};
     case Kind::Button:
         return {WC_BUTTONW, BS_PUSHBUTTON, 0};
@@ -102,12 +102,12 @@ WindowKind WindowKindOf(const ControlSpec& spec) {
 
 // Shown, enabled and reached by Tab as the table starts it; a radio group
 // is reached at its items, not its frame.
-DWORD StateStyle(const ControlSpec& spec) {
-    DWORD style = spec.shown ? WS_VISIBLE : 0;
-    if (!spec.enabled) {
+DWORD StateStyle(const ControlRow& entry) {
+    DWORD style = entry.shown ? WS_VISIBLE : 0;
+    if (!entry.enabled) {
         style |= WS_DISABLED;
     }
-    if (spec.tab >= 0 && spec.kind != Kind::RadioGroup) {
+    if (entry.tab >= 0 && entry.kind != Kind::RadioGroup) {
         style |= WS_TABSTOP | WS_GROUP;
     }
     return style;
@@ -171,11 +171,11 @@ void NameForScreenReaders(const TForm1& form) {
                                 IID_IAccPropServices, reinterpret_cast<void**>(&services)))) {
         return;
     }
-    for (const ControlSpec& spec : kst::form::Controls()) {
-        if (!spec.readerName.empty()) {
-            services->SetHwndPropStr(form.Hwnd(spec.control), static_cast<DWORD>(OBJID_CLIENT),
+    for (const ControlRow& entry : kst::form::Controls()) {
+        if (!entry.readerName.empty()) {
+            services->SetHwndPropStr(form.Hwnd(entry.control), static_cast<DWORD>(OBJID_CLIENT),
                                      CHILDID_SELF, PROPID_ACC_NAME,
-                                     kst::win::Widen(spec.readerName).c_str());
+                                     kst::win::Widen(entry.readerName).c_str());
         }
     }
     services->Release();
@@ -255,21 +255,21 @@ HWND TForm1::Hwnd(Control control) const {
 // labels and the gauge beneath everything.
 void TForm1::CreateControls() {
     for (const Control control : kst::form::TabOrder()) {
-        const ControlSpec& spec = Spec(control);
-        if (spec.kind == Kind::RadioGroup) {
-            CreateRadioItems(spec);
+        const ControlRow& entry = RowOf(control);
+        if (entry.kind == Kind::RadioGroup) {
+            CreateRadioItems(entry);
         } else {
-            CreateControl(spec);
+            CreateControl(entry);
         }
     }
-    const ControlSpec& group = Spec(Control::RadioGroup1);
+    const ControlRow& group = RowOf(Control::RadioGroup1);
     CreateControl(group);
     RadioGroup1.SetFrame(Hwnd(Control::RadioGroup1));
     RadioGroup1.SetItemIndex(group.selected);
     const auto controls = kst::form::Controls();
-    for (auto spec = controls.rbegin(); spec != controls.rend(); ++spec) {
-        if (spec->tab < 0) {
-            CreateControl(*spec);
+    for (auto entry = controls.rbegin(); entry != controls.rend(); ++entry) {
+        if (entry->tab < 0) {
+            CreateControl(*entry);
         }
     }
 
@@ -291,43 +291,43 @@ void TForm1::CreateControls() {
     NameForScreenReaders(*this);
 }
 
-void TForm1::CreateControl(const ControlSpec& spec) {
-    const int id = IdOf(spec.control);
+void TForm1::CreateControl(const ControlRow& entry) {
+    const int id = IdOf(entry.control);
     HWND control = nullptr;
-    if (spec.kind == Kind::Gauge) {
+    if (entry.kind == Kind::Gauge) {
         Gauge1.Create(hwnd_, id);
         control = Gauge1.Handle();
-        placements_.push_back({control, Design(spec.rect), false});
-    } else if (spec.kind == Kind::StatusBar) {
+        placements_.push_back({control, Design(entry.rect), false});
+    } else if (entry.kind == Kind::StatusBar) {
         StatusBar1.Create(hwnd_, id);
         control = StatusBar1.Handle();
     } else {
-        const WindowKind kind = WindowKindOf(spec);
-        control = AddControl(kind.windowClass, spec.kind == Kind::ComboBox ? "" : spec.text,
-                             kind.style | StateStyle(spec), kind.exStyle, id, Design(spec.rect),
-                             spec.fitsText);
+        const WindowKind kind = WindowKindOf(entry);
+        control = AddControl(kind.windowClass, entry.kind == Kind::ComboBox ? "" : entry.text,
+                             kind.style | StateStyle(entry), kind.exStyle, id, Design(entry.rect),
+                             entry.fitsText);
     }
-    controls_[static_cast<std::size_t>(spec.control)] = control;
-    if (spec.kind == Kind::Memo) {
+    controls_[static_cast<std::size_t>(entry.control)] = control;
+    if (entry.kind == Kind::Memo) {
         SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
         kst::win::LetTabLeave(control);
     }
-    if (spec.kind == Kind::ComboBox) {
-        for (const std::string_view row : spec.items) {
+    if (entry.kind == Kind::ComboBox) {
+        for (const std::string_view row : entry.items) {
             SendMessageW(control, CB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>(kst::win::Widen(row).c_str()));
         }
-        SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(spec.selected), 0);
-        SetWindowTextW(control, kst::win::Widen(spec.text).c_str());
+        SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(entry.selected), 0);
+        SetWindowTextW(control, kst::win::Widen(entry.text).c_str());
     }
 }
 
 // Tab reaches the group at its first item until another is selected.
-void TForm1::CreateRadioItems(const ControlSpec& spec) {
-    for (std::size_t index = 0; index < spec.items.size(); ++index) {
+void TForm1::CreateRadioItems(const ControlRow& entry) {
+    for (std::size_t index = 0; index < entry.items.size(); ++index) {
         const int item = static_cast<int>(index);
         const DWORD tabStop = index == 0 ? WS_TABSTOP | WS_GROUP : 0;
-        RadioGroup1.SetItem(item, AddControl(WC_BUTTONW, spec.items[index],
+        RadioGroup1.SetItem(item, AddControl(WC_BUTTONW, entry.items[index],
                                              WS_VISIBLE | tabStop | BS_AUTORADIOBUTTON, 0,
                                              kFirstRadioItemId + item, RadioItemRect(item)));
     }

@@ -82,8 +82,8 @@ private:
     void OnDpiChanged(UINT dpi, const RECT& suggested);
 
     void CreateControls();
-    void CreateControl(const kst::form::ControlSpec& spec);
-    void CreateRadioItems(const kst::form::ControlSpec& spec);
+    void CreateControl(const kst::form::ControlRow& entry);
+    void CreateRadioItems(const kst::form::ControlRow& entry);
     HWND AddControl(const wchar_t* windowClass, std::string_view text, DWORD style, DWORD exStyle,
                     int id, RECT design, bool fitsToText = false);
     void Relayout(UINT dpi);

@@ -30,7 +30,7 @@ public:
     void Perform(Do action);
 
     std::string Text(Control control) override {
-        return std::string(kst::form::Spec(control).name);
+        return std::string(kst::form::RowOf(control).name);
     }
     void SetText(Control control, std::string_view text) override {
         Note(Name(control) + " = " + std::string(text));
@@ -75,7 +75,7 @@ public:
     void Note(std::string call) { calls.push_back(std::move(call)); }
 
 private:
-    static std::string Name(Control control) { return std::string(kst::form::Spec(control).name); }
+    static std::string Name(Control control) { return std::string(kst::form::RowOf(control).name); }
 };
 
 void RecordingView::Perform(Do action) {
@@ -244,7 +244,7 @@ TEST(FormController, TheJobReadsTheWindowsControls) {
         view.ticks.clear();
         view.ticks[box] = true;
         for (const auto& [other, otherOption] : options) {
-            EXPECT_EQ(controller.IsOn(otherOption), other == box) << kst::form::Spec(box).name;
+            EXPECT_EQ(controller.IsOn(otherOption), other == box) << kst::form::RowOf(box).name;
         }
     }
     EXPECT_EQ(controller.OutputChoice(), kst::OutputPlace::BesideInput);

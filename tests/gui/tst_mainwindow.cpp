@@ -57,9 +57,9 @@ const char* QtClass(kst::form::Kind kind) {
     return "";
 }
 
-QStringList ItemsOf(const kst::form::ControlSpec& spec) {
+QStringList ItemsOf(const kst::form::ControlRow& entry) {
     QStringList items;
-    for (const std::string_view item : spec.items) {
+    for (const std::string_view item : entry.items) {
         items.append(Utf8(item));
     }
     return items;
@@ -134,30 +134,30 @@ private slots:
 
     void controlTable_data() {
         QTest::addColumn<int>("index");
-        for (const kst::form::ControlSpec& spec : kst::form::Controls()) {
-            QTest::newRow(spec.name.data()) << static_cast<int>(spec.control);
+        for (const kst::form::ControlRow& entry : kst::form::Controls()) {
+            QTest::newRow(entry.name.data()) << static_cast<int>(entry.control);
         }
     }
     void controlTable() {
         QFETCH(int, index);
-        const kst::form::ControlSpec& spec = kst::form::Controls()[static_cast<std::size_t>(index)];
+        const kst::form::ControlRow& entry = kst::form::Controls()[static_cast<std::size_t>(index)];
         const auto* const widget = form_->findChild<QWidget*>(QTest::currentDataTag());
         QVERIFY(widget != nullptr);
-        QCOMPARE(widget, form_->Widget(spec.control));
-        QCOMPARE(widget->metaObject()->className(), QtClass(spec.kind));
+        QCOMPARE(widget, form_->Widget(entry.control));
+        QCOMPARE(widget->metaObject()->className(), QtClass(entry.kind));
         QCOMPARE(widget->parentWidget(), form_.get());
-        QCOMPARE(widget->pos(), QPoint(spec.rect.left, spec.rect.top));
+        QCOMPARE(widget->pos(), QPoint(entry.rect.left, entry.rect.top));
         QCOMPARE(widget->size(),
-                 spec.fitsText ? widget->sizeHint() : QSize(spec.rect.width, spec.rect.height));
-        if (spec.kind != kst::form::Kind::Gauge) { // the gauge shows its value
-            QCOMPARE(TextOf(widget), Utf8(spec.text));
+                 entry.fitsText ? widget->sizeHint() : QSize(entry.rect.width, entry.rect.height));
+        if (entry.kind != kst::form::Kind::Gauge) { // the gauge shows its value
+            QCOMPARE(TextOf(widget), Utf8(entry.text));
         }
-        QCOMPARE(ItemsOf(widget), ItemsOf(spec));
-        QCOMPARE(SelectedItem(widget), spec.selected);
-        QCOMPARE(widget->isVisible(), spec.shown);
-        QCOMPARE(widget->isEnabled(), spec.enabled);
-        if (!spec.readerName.empty()) {
-            QCOMPARE(widget->accessibleName(), Utf8(spec.readerName));
+        QCOMPARE(ItemsOf(widget), ItemsOf(entry));
+        QCOMPARE(SelectedItem(widget), entry.selected);
+        QCOMPARE(widget->isVisible(), entry.shown);
+        QCOMPARE(widget->isEnabled(), entry.enabled);
+        if (!entry.readerName.empty()) {
+            QCOMPARE(widget->accessibleName(), Utf8(entry.readerName));
         }
     }
 
@@ -194,8 +194,8 @@ private slots:
             names.append(child->objectName());
         }
         QStringList tableOrder;
-        for (const kst::form::ControlSpec& spec : kst::form::Controls()) {
-            tableOrder.append(Utf8(spec.name));
+        for (const kst::form::ControlRow& entry : kst::form::Controls()) {
+            tableOrder.append(Utf8(entry.name));
         }
         QCOMPARE(names, tableOrder);
         QCOMPARE(form_->childAt(form_->Edit1->geometry().center()), form_->Edit1);

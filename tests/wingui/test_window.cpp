@@ -14,7 +14,7 @@
 namespace {
 
 using kst::form::Control;
-using kst::form::ControlSpec;
+using kst::form::ControlRow;
 using kst::form::Kind;
 using kst::win::Widen;
 
@@ -53,28 +53,28 @@ protected:
 };
 
 TEST_F(WindowTest, EveryControlAsTheTableHasIt) {
-    for (const ControlSpec& spec : kst::form::Controls()) {
-        SCOPED_TRACE(spec.name);
-        const HWND control = Form().Hwnd(spec.control);
+    for (const ControlRow& entry : kst::form::Controls()) {
+        SCOPED_TRACE(entry.name);
+        const HWND control = Form().Hwnd(entry.control);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(GetParent(control), Form().Handle());
-        EXPECT_EQ(ClassOf(control), WindowClassOf(spec.kind));
+        EXPECT_EQ(ClassOf(control), WindowClassOf(entry.kind));
         const RECT place = PlaceOf(control);
-        EXPECT_EQ(place.left, spec.rect.left);
-        EXPECT_EQ(place.top, spec.rect.top);
-        if (!spec.fitsText) {
-            EXPECT_EQ(place.right - place.left, spec.rect.width);
+        EXPECT_EQ(place.left, entry.rect.left);
+        EXPECT_EQ(place.top, entry.rect.top);
+        if (!entry.fitsText) {
+            EXPECT_EQ(place.right - place.left, entry.rect.width);
         }
         // The combo box's height is checked apart: the system may need more for the font.
-        if (!spec.fitsText && spec.kind != Kind::ComboBox) {
-            EXPECT_EQ(place.bottom - place.top, spec.rect.height);
+        if (!entry.fitsText && entry.kind != Kind::ComboBox) {
+            EXPECT_EQ(place.bottom - place.top, entry.rect.height);
         }
-        EXPECT_EQ(Text(control), Widen(spec.text));
-        EXPECT_EQ(Shown(control), spec.shown);
-        EXPECT_EQ(Enabled(control), spec.enabled);
+        EXPECT_EQ(Text(control), Widen(entry.text));
+        EXPECT_EQ(Shown(control), entry.shown);
+        EXPECT_EQ(Enabled(control), entry.enabled);
     }
 
-    const ControlSpec& group = kst::form::Spec(Control::RadioGroup1);
+    const ControlRow& group = kst::form::RowOf(Control::RadioGroup1);
     EXPECT_EQ(Form().RadioGroup1.ItemIndex(), group.selected);
     // The items in the group's rows, the second ending where Edit1 begins.
     const std::array<RECT, 2> rows{RECT{16, 56, 361, 76}, RECT{16, 80, 88, 100}};
@@ -84,7 +84,7 @@ TEST_F(WindowTest, EveryControlAsTheTableHasIt) {
         const RECT place = PlaceOf(radio);
         EXPECT_TRUE(EqualRect(&place, &rows[static_cast<std::size_t>(item)])) << item;
     }
-    const ControlSpec& sizes = kst::form::Spec(Control::ComboBox1);
+    const ControlRow& sizes = kst::form::RowOf(Control::ComboBox1);
     EXPECT_EQ(SendMessageW(Form().ComboBox1, CB_GETCURSEL, 0, 0), sizes.selected);
     ASSERT_EQ(SendMessageW(Form().ComboBox1, CB_GETCOUNT, 0, 0),
               static_cast<LRESULT>(sizes.items.size()));
