@@ -20,11 +20,6 @@ namespace kst {
 // testing core's cache between the read and the test.
 inline constexpr std::int64_t kScanSliceBytes = 1024 * 1024;
 
-// How a scan takes the bytes of the input that are in the system's cache:
-// mapped where they lie, read into a buffer, or whichever goes faster.
-// Bytes not in the cache are always read.
-enum class ScanWay { Fastest, Read, Mapped };
-
 // The one chunk buffer of a job. Its length is set before each read. Its
 // bytes are left as they were, not zero-filled: only those read into it are
 // ever touched, so an untouched length costs address space, not memory.
@@ -57,7 +52,6 @@ struct JobState {
     std::uint8_t fill = 0;
     std::int64_t readAheadFrom = kReadAheadFrom; // input size from which scans use two threads
     std::int64_t scanSliceBytes = kScanSliceBytes;
-    ScanWay scanWay = ScanWay::Fastest;
     ByteSink* inputSink = nullptr; // JobOptions'
     ByteSink* outputSink = nullptr;
     bool abortKeepsPart = true; // JobOptions::onAbort

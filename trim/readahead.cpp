@@ -82,7 +82,7 @@ ScanPlan::ScanPlan(const JobState& state, ScanSide scanSide)
       sliceBytes(std::min(state.scanSliceBytes, std::max<std::int64_t>(state.bufsize, 1))),
       grid(state.grid), fill(state.fill),
       holesAreFill(state.fill == 0 && state.instream.MayHaveHoles()), side(scanSide),
-      twoWorkers(state.insize >= state.readAheadFrom), way(state.scanWay) {}
+      twoWorkers(state.insize >= state.readAheadFrom) {}
 
 ByteRange ScanPlan::Chunk(std::int64_t visit) const {
     const std::int64_t length = visit == grid.chunks - 1 ? grid.rest : bufsize;
@@ -106,32 +106,6 @@ ByteRange ScanPlan::Slice(std::int64_t slice) const {
         return {chunk.start + done, n};
     }
     return {chunk.start + chunk.length - done - n, n};
-}
-
-bool WayChooser::Mapped() {
-    if (way_ != ScanWay::Fastest) {
-        return way_ == ScanWay::Mapped;
-    }
-    if (toRead_ > 0) {
-        --toRead_;
-        return false;
-    }
-    return true;
-}
-
-void WayChooser::Faulted(std::int64_t bytes, std::int64_t faults) {
-    if (faults < 0) {
-        return;
-    }
-    bytes_ += bytes;
-    faults_ += faults;
-    if (bytes_ >= kJudgedBytes) {
-        if (faults_ * (std::int64_t{1} << 20) > kFaultsPerMiB * bytes_) {
-            toRead_ = kReadSlices;
-        }
-        bytes_ = 0;
-        faults_ = 0;
-    }
 }
 
 HoleMap::HoleMap(const ScanPlan& plan) : input_(plan.input), asked_(plan.holesAreFill) {}

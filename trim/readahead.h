@@ -48,34 +48,6 @@ struct ScanPlan {
     bool holesAreFill; // the fill is 0 and the input may hold holes
     ScanSide side;
     bool twoWorkers; // a second thread tests slices beside the job's own
-    ScanWay way;
-};
-
-// Which way a worker takes the next slice in the system's cache: mapped, or
-// read into its buffer. Mapping skips the copy and wins where the cache holds
-// the file in large pages, each mapped by one page fault; where it holds it
-// in small ones, a fault maps only sixteen and reading wins by far. The
-// system does not tell which, but the faults show it: a worker that takes
-// many faults for its mapped bytes reads for a while, then looks again.
-class WayChooser {
-public:
-    explicit WayChooser(ScanWay way) : way_(way) {}
-    bool Mapped();
-    // Page faults taken while testing bytes mapped; faults is negative
-    // where the system does not count them.
-    void Faulted(std::int64_t bytes, std::int64_t faults);
-
-    // Mapped bytes judged at a time, and the faults a MiB of them may take.
-    static constexpr std::int64_t kJudgedBytes = std::int64_t{8} << 20;
-    static constexpr std::int64_t kFaultsPerMiB = 8;
-    // Slices read after mapped bytes took too many faults.
-    static constexpr std::int64_t kReadSlices = 256;
-
-private:
-    ScanWay way_;
-    std::int64_t bytes_ = 0;  // mapped bytes since the last judgement
-    std::int64_t faults_ = 0; // and the faults they took
-    std::int64_t toRead_ = 0; // slices still to read before mapping again
 };
 
 // Holes read as zeros, so a range wholly inside one is known to hold the

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "scan.h"
 
-#include "inputview.h"
 #include "joberror.h"
 #include "messages.h"
 #include "readahead.h"
@@ -13,8 +12,11 @@
 namespace kst {
 namespace {
 
-// Reads and tests one slice for a scan; each worker asks its own hole map
-// and keeps its own view of the input.
+// Reads and tests one slice for a scan, in the buffer of the worker that
+// took it: a read out of the system's cache into a buffer that stays in the
+// core's cache costs the same on every machine and file layout, where a
+// mapping's page faults and unmaps cost several times more on some. Each
+// worker asks its own hole map.
 class SliceReader {
 public:
     explicit SliceReader(const ScanPlan& plan)
@@ -26,70 +28,15 @@ public:
             return {};
         }
         PrefetchBeyond(range);
-        std::int64_t at = -1;
-        if (!Test(range, buffer, worker, at)) {
+        if (plan_.input->ReadAt(range.start, buffer, range.length) != range.length) {
             return {-1, true, true, nullptr};
         }
+        const std::int64_t at = Find(buffer, range.length);
         const std::int64_t inChunk = range.start - plan_.Chunk(slice / perChunk_).start;
         return {at < 0 ? -1 : inChunk + at, true, false, nullptr};
     }
 
 private:
-    // Tests the range, mapped or read into buffer; false when its bytes
-    // could not all be had. Bytes not in the system's cache are read: a page
-    // fault reads far less ahead than a read does.
-    bool Test(ByteRange range, std::uint8_t* buffer, int worker, std::int64_t& at) {
-        WayChooser& chooser = choosers_[worker];
-        InputView& view = views_[worker];
-        if (!chooser.Mapped() || !MapAround(range, worker) || !view.Cached(FarByte(range))) {
-            return ReadAndTest(range, buffer, at);
-        }
-        const std::int64_t faults = InputView::ThreadFaults();
-        const bool whole = view.Run(range.start, range.length, &FindIn, this, at);
-        chooser.Faulted(range.length, faults < 0 ? -1 : InputView::ThreadFaults() - faults);
-        return whole;
-    }
-
-    bool ReadAndTest(ByteRange range, std::uint8_t* buffer, std::int64_t& at) const {
-        if (plan_.input->ReadAt(range.start, buffer, range.length) != range.length) {
-            return false;
-        }
-        at = Find(buffer, range.length);
-        return true;
-    }
-
-    // Keeps the worker's view on range, mapping kViewBytes from it on in the
-    // scan's direction when it has moved past: one mapping serves many
-    // slices, as mapping and unmapping cost more than a slice's test. False
-    // when the input cannot be mapped.
-    bool MapAround(ByteRange range, int worker) {
-        InputView& view = views_[worker];
-        if (view.Holds(range.start, range.length)) {
-            return true;
-        }
-        if (unmappable_[worker]) {
-            return false;
-        }
-        const std::int64_t length = std::max(kViewBytes, range.length);
-        const std::int64_t start =
-            plan_.side == ScanSide::Leading
-                ? range.start
-                : std::max<std::int64_t>(0, range.start + range.length - length);
-        const std::int64_t end = std::min(plan_.insize, start + length);
-        unmappable_[worker] = !view.Map(*plan_.input, start, end - start);
-        return !unmappable_[worker];
-    }
-
-    // The range's last byte in the scan's direction: when it is in the
-    // system's cache, so are the bytes before it, short of evictions.
-    std::int64_t FarByte(ByteRange range) const {
-        return plan_.side == ScanSide::Leading ? range.start + range.length - 1 : range.start;
-    }
-
-    static std::int64_t FindIn(const std::uint8_t* data, std::int64_t length, const void* reader) {
-        return static_cast<const SliceReader*>(reader)->Find(data, length);
-    }
-
     // Offset in the slice of the byte the scan wants, or -1.
     std::int64_t Find(const std::uint8_t* data, std::int64_t length) const {
         const std::int64_t first = FindFirstOther(data, length, plan_.fill);
@@ -130,16 +77,10 @@ private:
 
     static constexpr std::int64_t kPrefetchAhead = std::int64_t{16} << 20;
     static constexpr std::int64_t kPrefetchStep = std::int64_t{4} << 20;
-    // A view's reach: its pages stay mapped, and counted as the process's
-    // memory, until the next view replaces it.
-    static constexpr std::int64_t kViewBytes = std::int64_t{16} << 20;
 
     const ScanPlan& plan_;
     const std::int64_t perChunk_ = plan_.SlicesPerChunk();
     HoleMap holes_[2];
-    InputView views_[2];
-    WayChooser choosers_[2] = {WayChooser(plan_.way), WayChooser(plan_.way)};
-    bool unmappable_[2] = {false, false};
     std::atomic<std::int64_t> prefetchedTo_{0};
 };
 

@@ -6,24 +6,18 @@
 // every slice tested once, in a buffer of its worker's own, results taken in
 // order, and a failure thrown while testing handed to the scan at its slice,
 // never out of the thread.
-#include "inputview.h"
 #include "jobfixture.h"
 #include "readahead.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <limits>
 #include <new>
-#include <numeric>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -254,91 +248,6 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<0>(info.param).name) +
                (std::get<1>(info.param) ? "Two" : "One");
     });
-
-// How a worker chooses its way: mapped until a judged stretch of mapped bytes
-// took more faults than large pages would, then read for a while.
-struct WayRow {
-    const char* name;
-    std::int64_t faultsPerMiB; // taken by every mapped slice of 1 MiB; -1: not counted
-    bool readsNext;
-};
-
-class Ways : public testing::TestWithParam<WayRow> {};
-
-TEST_P(Ways, MapsUntilTheFaultsShowSmallPages) {
-    const WayRow& row = GetParam();
-    kst::WayChooser chooser(kst::ScanWay::Fastest);
-    constexpr std::int64_t kMiB = 1 << 20;
-    for (std::int64_t bytes = 0; bytes < kst::WayChooser::kJudgedBytes; bytes += kMiB) {
-        ASSERT_TRUE(chooser.Mapped()) << bytes;
-        chooser.Faulted(kMiB, row.faultsPerMiB);
-    }
-    std::int64_t read = 0;
-    while (!chooser.Mapped()) {
-        ++read;
-    }
-    EXPECT_EQ(read, row.readsNext ? kst::WayChooser::kReadSlices : 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, Ways,
-    testing::Values(WayRow{"NotCounted", -1, false}, WayRow{"LargePages", 2, false},
-                    WayRow{"AtTheLimit", kst::WayChooser::kFaultsPerMiB, false},
-                    WayRow{"SmallPages", 16, true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Ways, AFixedWayStays) {
-    for (const auto way : {kst::ScanWay::Read, kst::ScanWay::Mapped}) {
-        kst::WayChooser chooser(way);
-        chooser.Faulted(kst::WayChooser::kJudgedBytes, std::numeric_limits<std::int32_t>::max());
-        EXPECT_EQ(chooser.Mapped(), way == kst::ScanWay::Mapped);
-    }
-}
-
-#ifndef _WIN32
-// A view of four pages whose file is then cut to the first byte of the page
-// given: a test of the bytes past the cut is abandoned, not the process, and
-// the thread goes on testing mapped bytes afterwards.
-std::int64_t Sum(const std::uint8_t* data, std::int64_t length, const void*) {
-    return std::accumulate(data, data + length, std::int64_t{0});
-}
-
-class ViewCut : public testing::TestWithParam<int> {};
-
-TEST_P(ViewCut, PastTheEndTheTestIsAbandoned) {
-    const std::int64_t page = ::sysconf(_SC_PAGESIZE);
-    const TempDir dir;
-    const auto path = dir.Write("in.bin", Bytes(static_cast<std::size_t>(4 * page), 1));
-    kst::InputFile input;
-    ASSERT_TRUE(input.Open(path));
-    kst::InputView view;
-    ASSERT_TRUE(view.Map(input, 1, 4 * page - 1));
-    EXPECT_TRUE(view.Holds(1, 4 * page - 1));
-    EXPECT_FALSE(view.Holds(1, 4 * page));
-    EXPECT_TRUE(view.Cached(3 * page));
-    const int cutPage = GetParam();
-    std::filesystem::resize_file(path, cutPage * page);
-    for (int p = 0; p < 4; ++p) {
-        std::int64_t sum = -1;
-        const std::int64_t from = std::max<std::int64_t>(1, p * page);
-        const std::int64_t length = (p + 1) * page - from;
-        EXPECT_EQ(view.Run(from, length, &Sum, nullptr, sum), p < cutPage) << p;
-        EXPECT_EQ(sum, p < cutPage ? length : -1) << p;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Pages, ViewCut, testing::Values(1, 3, 4));
-
-// Someone else's bus error still ends the process.
-TEST(ViewCutDeathTest, OtherBusErrorsAreNotTaken) {
-    const TempDir dir;
-    kst::InputFile input;
-    ASSERT_TRUE(input.Open(dir.Write("in.bin", Bytes(10, 1))));
-    kst::InputView view;
-    ASSERT_TRUE(view.Map(input, 0, 10));
-    EXPECT_DEATH(std::raise(SIGBUS), "");
-}
-#endif
 
 // Sanitizers stop the process on a request this size instead of failing it.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

@@ -30,11 +30,8 @@ public:
         state_.fill = fill;
     }
 
-    // Slices of sliceBytes shared by two threads, or all on this one; taken
-    // the way given.
-    ScanRun Scan(std::int64_t bufsize, Side side, std::int64_t sliceBytes = 0,
-                 kst::ScanWay way = kst::ScanWay::Fastest) {
-        state_.scanWay = way;
+    // Slices of sliceBytes shared by two threads, or all on this one.
+    ScanRun Scan(std::int64_t bufsize, Side side, std::int64_t sliceBytes = 0) {
         state_.readAheadFrom = sliceBytes > 0 ? 0 : kst::kReadAheadFrom;
         state_.scanSliceBytes = sliceBytes > 0 ? sliceBytes : kst::kScanSliceBytes;
         state_.bufsize = bufsize;
@@ -72,27 +69,22 @@ struct GridRow {
 
 class ScanGrid : public testing::TestWithParam<GridRow> {};
 
-constexpr kst::ScanWay kWays[] = {kst::ScanWay::Read, kst::ScanWay::Mapped};
-
 // The worked cases at a scale of one byte per 100,000, chunk 10 bytes, on
-// one thread and on two with slices of 3 bytes, read and mapped.
+// one thread and on two with slices of 3 bytes.
 TEST_P(ScanGrid, ResultsAndProgress) {
     const GridRow& row = GetParam();
     const Bytes bytes = Filled(row.size, row.marks);
     const TempDir dir;
     OpenInput input(dir.Write("in.bin", bytes), 0);
     for (const std::int64_t slice : {0, 3}) {
-        for (const kst::ScanWay way : kWays) {
-            const int at = static_cast<int>(slice * 10) + static_cast<int>(way);
-            const ScanRun leading = input.Scan(10, Side::Leading, slice, way);
-            EXPECT_EQ(leading.result, row.fzero) << at;
-            EXPECT_EQ(leading.gauge, row.leadingGauge) << at;
-            EXPECT_EQ(leading.yields, static_cast<int>(row.leadingGauge.size())) << at;
-            const ScanRun trailing = input.Scan(10, Side::Trailing, slice, way);
-            EXPECT_EQ(trailing.result, row.mzero) << at;
-            EXPECT_EQ(trailing.gauge, row.trailingGauge) << at;
-            EXPECT_EQ(trailing.yields, static_cast<int>(row.trailingGauge.size())) << at;
-        }
+        const ScanRun leading = input.Scan(10, Side::Leading, slice);
+        EXPECT_EQ(leading.result, row.fzero) << slice;
+        EXPECT_EQ(leading.gauge, row.leadingGauge) << slice;
+        EXPECT_EQ(leading.yields, static_cast<int>(row.leadingGauge.size())) << slice;
+        const ScanRun trailing = input.Scan(10, Side::Trailing, slice);
+        EXPECT_EQ(trailing.result, row.mzero) << slice;
+        EXPECT_EQ(trailing.gauge, row.trailingGauge) << slice;
+        EXPECT_EQ(trailing.yields, static_cast<int>(row.trailingGauge.size())) << slice;
     }
 }
 
@@ -130,7 +122,7 @@ std::vector<Layout> AllLayouts() {
 }
 
 // Rewrites path in place with the layout and scans it with every chunk size,
-// read and mapped, on one thread and on two with slices of 2 bytes (so the marked bytes fall
+// on one thread and on two with slices of 2 bytes (so the marked bytes fall
 // on, before and after every slice edge, and both threads may find one in
 // the same chunk); false after the first scan that differs from the
 // reference.
@@ -147,16 +139,13 @@ bool ScansMatchReference(const std::filesystem::path& path, const Layout& layout
     OpenInput input(path, fill);
     for (std::int64_t bufsize = 1; bufsize <= 7; ++bufsize) {
         for (const std::int64_t slice : {0, 2}) {
-            for (const kst::ScanWay way : kWays) {
-                const std::int64_t fzero = input.Scan(bufsize, Side::Leading, slice, way).result;
-                const std::int64_t mzero = input.Scan(bufsize, Side::Trailing, slice, way).result;
-                if (fzero != want.fzero || mzero != want.mzero) {
-                    ADD_FAILURE() << int{fill} << "/" << size << "/" << bufsize << "/" << slice
-                                  << "/" << static_cast<int>(way) << "/" << a << "/" << b
-                                  << ": fzero " << fzero << " mzero " << mzero << ", want "
-                                  << want.fzero << " " << want.mzero;
-                    return false;
-                }
+            const std::int64_t fzero = input.Scan(bufsize, Side::Leading, slice).result;
+            const std::int64_t mzero = input.Scan(bufsize, Side::Trailing, slice).result;
+            if (fzero != want.fzero || mzero != want.mzero) {
+                ADD_FAILURE() << int{fill} << "/" << size << "/" << bufsize << "/" << slice << "/"
+                              << a << "/" << b << ": fzero " << fzero << " mzero " << mzero
+                              << ", want " << want.fzero << " " << want.mzero;
+                return false;
             }
         }
     }
