@@ -85,9 +85,11 @@ private:
 };
 
 // Tests the chunks of one scan from the slices' results, taken in order.
-// Once a chunk's slices are taken the input is checked for changes, as
-// after every whole-chunk read; chunks known from holes are checked with the
-// next chunk read, or by Finish.
+// The input is checked for changes once the chunk holding the byte looked
+// for is taken, after every kCheckEvery bytes read, and by Finish: an answer
+// is never used from a changed file, and a change ends a long scan soon, but
+// small chunks do not pay a check each (the check costs more than testing a
+// chunk of a few MB read from the system's cache).
 class ChunkTester {
 public:
     ChunkTester(JobState& state, ScanSide side)
@@ -119,7 +121,8 @@ public:
             found = result.found;
         }
         unverified_ = true;
-        if (read) {
+        readUnverified_ += read ? Chunk(visit).length : 0;
+        if (found >= 0 || readUnverified_ >= kCheckEvery) {
             Finish();
         }
         return found;
@@ -128,6 +131,7 @@ public:
     void Finish() {
         if (unverified_) {
             unverified_ = false;
+            readUnverified_ = 0;
             VerifyInputUnchanged(state_);
         }
     }
@@ -140,6 +144,9 @@ private:
     SliceReader reader_;   // after plan_, which it uses
     SliceWorkers workers_; // after reader_, which its second thread uses
     bool unverified_ = false;
+    std::int64_t readUnverified_ = 0; // bytes read since the last check
+
+    static constexpr std::int64_t kCheckEvery = std::int64_t{64} << 20;
 };
 
 } // namespace
