@@ -8,6 +8,7 @@
 #include "scratch.h"
 
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -17,10 +18,15 @@ namespace fs = std::filesystem;
 constexpr std::int64_t kZeros = 3 * kGiB;
 constexpr std::int32_t kChunkUnits[] = {1, 5, 10, 100, 2147};
 constexpr int kProcessRounds = 5;
+// A cold run reads all 3 GiB from a disk shared with other machines: few
+// rounds, so the group stays within minutes.
+constexpr int kColdMeasureRounds = 3;
 // The progress line's cost is a few percent at most of a run this short, so
 // its row takes more rounds to stand above the machine's noise.
 constexpr int kProgressRounds = 15;
-constexpr double kMemoryLimitMib = 64;
+// A job's memory beyond the idle program: its chunk (sized, though a scan
+// touches only its slices), and little else.
+constexpr double kMemoryAboveChunkMib = 16;
 
 // Every file here holds 1 MiB of data, which is what each measurement keeps.
 const std::string kFoundJson = "\"out_size\":" + std::to_string(kMiB);
@@ -28,8 +34,33 @@ const std::string kFoundPanel = "1,048,576";
 
 enum class End { Tail, Head };
 
-std::string RowName(End end, const char* rest) {
-    return std::string("measure, 3 GiB zero ") + (end == End::Tail ? "tail" : "head") + rest;
+// How the zeros were written: the page cache holds a file written in large
+// pieces in large pages and one written in small pieces (or through a pipe)
+// in small ones, and reads out of each cost differently.
+struct Layout {
+    const char* name;
+    std::int64_t piece;
+};
+constexpr Layout kLayouts[] = {{"64 MiB writes", 64 * kMiB}, {"4 KiB writes", 4 * 1024}};
+
+// Whether a nice -n 19 loop keeps one of the cores busy meanwhile.
+enum class Load { Quiet, BusyCore };
+
+std::string RowName(End end, const std::string& rest) {
+    return std::string("measure, 3 GiB zero ") + (end == End::Tail ? "tail" : "head") + ", " + rest;
+}
+
+std::vector<Measured> MeasureUnder(Load load, std::int64_t bytes, const std::vector<TimedRun>& runs,
+                                   int rounds) {
+    std::optional<BusyCore> busy;
+    if (load == Load::BusyCore) {
+        busy.emplace();
+    }
+    return Measure(bytes, runs, rounds);
+}
+
+std::string LoadText(Load load) {
+    return load == Load::Quiet ? "" : ", busy core";
 }
 
 ProcessJob DdJob(const fs::path& file) {
@@ -55,57 +86,66 @@ ProcessJob Cold(ProcessJob job) {
     return job;
 }
 
-// 1 MiB of data and 3 GiB of stored zeros; the data first when the zeros
-// are the tail.
-void FillDense(const ScratchFile& file, End end) {
+// 1 MiB of data and 3 GiB of stored zeros written in the layout's pieces;
+// the data first when the zeros are the tail.
+void FillDense(const ScratchFile& file, End end, const Layout& layout) {
     const std::int64_t data = end == End::Tail ? 0 : kZeros;
-    file.WriteZeros(end == End::Tail ? kMiB : 0, kZeros);
+    file.WriteZeros(end == End::Tail ? kMiB : 0, kZeros, layout.piece);
     file.WriteRandom(data, kMiB);
     file.Sync();
     ReadWhole(file.Path(), kMiB);
 }
 
-// dd first, then the in-process read loop, then each chunk size; then the
-// peak memory of one more run at each chunk size.
-void WarmRows(Report& report, const ScratchFile& file, End end) {
-    std::vector<TimedRun> runs = {
-        ProcessTimer(DdJob(file.Path())),
-        [&] { return Seconds([&] { ReadWhole(file.Path(), kMiB); }, Clock::Wall); }};
-    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
-        runs.push_back(ProcessTimer(CliMeasureJob(file.Path(), kChunkUnits[i], end)));
+// dd first, then each chunk size; quiet, the in-process read loop too.
+void WarmRows(Report& report, const ScratchFile& file, End end, const Layout& layout, Load load) {
+    std::vector<TimedRun> runs = {ProcessTimer(DdJob(file.Path()))};
+    for (const std::int32_t units : kChunkUnits) {
+        runs.push_back(ProcessTimer(CliMeasureJob(file.Path(), units, end)));
     }
-    const auto measured = Measure(file.Size(), runs, kProcessRounds);
-    report.Versus("1 MiB read loop in-process vs dd bs=1M, warm", "-", measured[1], measured[0], 0);
-    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
-        report.Versus(RowName(end, ", warm, vs dd bs=1M"), ChunkLabel(kChunkUnits[i] * kUnit),
-                      measured[i + 2], measured[0], 1.1);
+    if (load == Load::Quiet) {
+        runs.emplace_back(
+            [&] { return Seconds([&] { ReadWhole(file.Path(), kMiB); }, Clock::Wall); });
     }
+    const auto measured = MeasureUnder(load, file.Size(), runs, kProcessRounds);
+    const std::string name = RowName(end, layout.name + std::string(", warm") + LoadText(load));
+    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
+        report.Versus(name, ChunkLabel(kChunkUnits[i] * kUnit), measured[i + 1], measured[0],
+                      load == Load::Quiet ? 1.1 : 0.9);
+    }
+    if (load == Load::Quiet) {
+        report.Versus("1 MiB read loop in-process vs dd bs=1M, warm", "-", measured.back(),
+                      measured[0], 0);
+    }
+}
+
+// The peak memory of one run at each chunk size.
+void MemoryRows(Report& report, const ScratchFile& file, End end) {
     const std::int64_t idle = IdleCliKiB();
-    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
-        const std::int64_t peak = PeakKiB(CliMeasureJob(file.Path(), kChunkUnits[i], end).argv);
-        report.Memory(RowName(end, ", peak memory above idle"), ChunkLabel(kChunkUnits[i] * kUnit),
-                      static_cast<double>(peak - idle) / 1024, kMemoryLimitMib);
+    for (const std::int32_t units : kChunkUnits) {
+        const std::int64_t peak = PeakKiB(CliMeasureJob(file.Path(), units, end).argv);
+        const double chunkMib = static_cast<double>(units * kUnit) / kMiB;
+        report.Memory(RowName(end, "peak memory above idle"), ChunkLabel(units * kUnit),
+                      static_cast<double>(peak - idle) / 1024, chunkMib + kMemoryAboveChunkMib);
     }
 }
 
 // The trailing scan reads backwards, which the disk's read-ahead does not
-// foresee the way it does dd's forward reads. At the default chunk and the
-// common one: a cold run reads all 3 GiB from the disk.
-void ColdRows(Report& report, const ScratchFile& file) {
-    constexpr std::int32_t kColdUnits[] = {1, 10};
+// foresee the way it does dd's forward reads. A cold file is one layout,
+// whichever way it was written: the reads shape the page cache anew.
+void ColdRows(Report& report, const ScratchFile& file, Load load) {
+    const std::string name = RowName(End::Tail, "cold" + LoadText(load));
     if (!DropPageCache()) {
-        report.Skipped(RowName(End::Tail, ", cold, vs dd bs=1M"), "all",
-                       "the page cache cannot be dropped here: not root");
+        report.Skipped(name, "all", "the page cache cannot be dropped here: not root");
         return;
     }
     std::vector<TimedRun> runs = {ProcessTimer(Cold(DdJob(file.Path())))};
-    for (const std::int32_t units : kColdUnits) {
+    for (const std::int32_t units : kChunkUnits) {
         runs.push_back(ProcessTimer(Cold(CliMeasureJob(file.Path(), units, End::Tail))));
     }
-    const auto measured = Measure(file.Size(), runs, kColdRounds);
-    for (std::size_t i = 0; i < std::size(kColdUnits); ++i) {
-        report.Versus(RowName(End::Tail, ", cold, vs dd bs=1M"), ChunkLabel(kColdUnits[i] * kUnit),
-                      measured[i + 1], measured[0], 1.0);
+    const auto measured = MeasureUnder(load, file.Size(), runs, kColdMeasureRounds);
+    for (std::size_t i = 0; i < std::size(kChunkUnits); ++i) {
+        report.Versus(name, ChunkLabel(kChunkUnits[i] * kUnit), measured[i + 1], measured[0],
+                      load == Load::Quiet ? 1.0 : 0.9);
     }
     ReadWhole(file.Path(), kMiB);
 }
@@ -143,14 +183,23 @@ void WindowRow(Report& report, const ScratchFile& file) {
 } // namespace
 
 void bench::MeasureRows(Report& report, const fs::path& folder) {
+    report.Note("(measure rows: kestrune-cli --measure-only against dd bs=1M of the same file)");
     for (const End end : {End::Tail, End::Head}) {
-        const ScratchFile file(folder, "dense.bin", kZeros + kMiB);
-        FillDense(file, end);
-        WarmRows(report, file, end);
-        if (end == End::Tail) {
-            ProgressRow(report, file);
-            WindowRow(report, file);
-            ColdRows(report, file);
+        for (const Layout& layout : kLayouts) {
+            const ScratchFile file(folder, "dense.bin", kZeros + kMiB);
+            FillDense(file, end, layout);
+            WarmRows(report, file, end, layout, Load::Quiet);
+            WarmRows(report, file, end, layout, Load::BusyCore);
+            if (&layout != &kLayouts[0]) {
+                continue;
+            }
+            MemoryRows(report, file, end);
+            if (end == End::Tail) {
+                ProgressRow(report, file);
+                WindowRow(report, file);
+                ColdRows(report, file, Load::Quiet);
+                ColdRows(report, file, Load::BusyCore);
+            }
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -172,6 +173,24 @@ int PrintPeakKiB(int argc, char** argv) {
 
 std::int64_t IdleCliKiB() {
     return PeakKiB({CliProgram().string(), "--version"});
+}
+
+BusyCore::BusyCore() : pid_(::fork()) {
+    if (pid_ < 0) {
+        Fail("fork");
+    }
+    if (pid_ == 0) {
+        ::setpriority(PRIO_PROCESS, 0, 19);
+        for (;;) {
+            asm volatile("" : : : "memory"); // a loop the compiler must keep
+        }
+    }
+}
+
+BusyCore::~BusyCore() {
+    ::kill(pid_, SIGKILL);
+    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 bool DropPageCache() {

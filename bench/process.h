@@ -65,6 +65,19 @@ int PrintPeakKiB(int argc, char** argv);
 // of it holds before any job.
 std::int64_t IdleCliKiB();
 
+// One core kept busy while it lives, by a child spinning at the lowest
+// priority (nice 19), as a user's background job would.
+class BusyCore {
+public:
+    BusyCore();
+    ~BusyCore();
+    BusyCore(const BusyCore&) = delete;
+    BusyCore& operator=(const BusyCore&) = delete;
+
+private:
+    int pid_;
+};
+
 // Writes dirty pages back and drops the page cache, so the next read comes
 // from the disk. False where this process may not (not root, a container).
 bool DropPageCache();

@@ -12,8 +12,6 @@
 namespace bench {
 namespace {
 
-constexpr std::int64_t kBlock = 8 * kMiB;
-
 [[noreturn]] void Fail(const std::string& what) {
     throw std::system_error(errno, std::generic_category(), what);
 }
@@ -80,21 +78,22 @@ ScratchFile::~ScratchFile() {
     std::filesystem::remove(path_, ignored);
 }
 
-void ScratchFile::WriteZeros(std::int64_t from, std::int64_t length) const {
-    WriteBlocks(from, length, false);
+void ScratchFile::WriteZeros(std::int64_t from, std::int64_t length, std::int64_t piece) const {
+    WriteBlocks(from, length, piece, false);
 }
 
 void ScratchFile::WriteRandom(std::int64_t from, std::int64_t length) const {
-    WriteBlocks(from, length, true);
+    WriteBlocks(from, length, kPiece, true);
 }
 
-void ScratchFile::WriteBlocks(std::int64_t from, std::int64_t length, bool random) const {
+void ScratchFile::WriteBlocks(std::int64_t from, std::int64_t length, std::int64_t piece,
+                              bool random) const {
     const Fd fd(path_, O_WRONLY | O_CLOEXEC);
     const std::vector<std::uint8_t> block =
-        random ? RandomBytes(kBlock, static_cast<std::uint64_t>(from) + 1)
-               : std::vector<std::uint8_t>(kBlock, 0);
-    for (std::int64_t done = 0; done < length; done += kBlock) {
-        const std::int64_t n = std::min(kBlock, length - done);
+        random ? RandomBytes(piece, static_cast<std::uint64_t>(from) + 1)
+               : std::vector<std::uint8_t>(static_cast<std::size_t>(piece), 0);
+    for (std::int64_t done = 0; done < length; done += piece) {
+        const std::int64_t n = std::min(piece, length - done);
         PwriteAll(fd.Get(), block.data(), n, from + done, path_);
     }
 }

@@ -36,8 +36,9 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::int64_t Size() const { return size_; }
 
-    // Stores real zero bytes, so the range is data, not a hole.
-    void WriteZeros(std::int64_t from, std::int64_t length) const;
+    // Stores real zero bytes, so the range is data, not a hole; written in
+    // pieces of the given size, which shape how the page cache holds them.
+    void WriteZeros(std::int64_t from, std::int64_t length, std::int64_t piece = kPiece) const;
     void WriteRandom(std::int64_t from, std::int64_t length) const;
     void PutByte(std::int64_t at, std::uint8_t value) const;
     // Writes the dirty pages back so no writeback runs during a measurement.
@@ -47,7 +48,8 @@ public:
     void Evict() const;
 
 private:
-    void WriteBlocks(std::int64_t from, std::int64_t length, bool random) const;
+    static constexpr std::int64_t kPiece = 8 * kMiB;
+    void WriteBlocks(std::int64_t from, std::int64_t length, std::int64_t piece, bool random) const;
 
     std::filesystem::path path_;
     std::int64_t size_;
