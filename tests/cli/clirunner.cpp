@@ -66,30 +66,9 @@ Pipe MakeTerminal() {
     ::_exit(127);
 }
 
-// Hands complete lines of the stderr text to the callback, which may signal
-// the child.
-class LineWatcher {
-public:
-    LineWatcher(const CliSetup& setup, pid_t child) : setup_(setup), child_(child) {}
-    void Feed(const std::string& err) {
-        std::size_t end;
-        while (setup_.onErrLine && (end = err.find('\n', seen_)) != std::string::npos) {
-            if (const int signal = setup_.onErrLine(err.substr(seen_, end - seen_))) {
-                ::kill(child_, signal);
-            }
-            seen_ = end + 1;
-        }
-    }
-
-private:
-    const CliSetup& setup_;
-    pid_t child_;
-    std::size_t seen_ = 0;
-};
-
 // Reads both streams to their end; a terminal's master reports EIO once
 // the child has closed the slave.
-void Drain(int outFd, int errFd, CliRun& run, LineWatcher& watcher, pid_t child) {
+void Drain(int outFd, int errFd, CliRun& run, ErrLineWatcher& watcher, pid_t child) {
     const auto deadline = std::chrono::steady_clock::now() + kTimeout;
     std::array<pollfd, 2> fds{pollfd{outFd, POLLIN, 0}, pollfd{errFd, POLLIN, 0}};
     std::array<std::string*, 2> sinks{&run.out, &run.err};
@@ -143,7 +122,7 @@ CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup) {
         ADD_FAILURE() << "fork failed";
         return run;
     }
-    LineWatcher watcher(setup, child);
+    ErrLineWatcher watcher(setup, [child](const int signal) { ::kill(child, signal); });
     Drain(out.read, err.read, run, watcher, child);
     int status = 0;
     ::waitpid(child, &status, 0);

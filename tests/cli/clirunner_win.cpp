@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Windows side of the CLI runner: CreateProcessW with the arguments quoted
-// as the C runtime parses them, both streams read through pipes.
+// as the C runtime parses them, both streams read through pipes, Ctrl-C
+// sent through the child's console.
 #include "clirunner.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <csignal>
 #include <memory>
 #include <thread>
 
@@ -69,13 +71,41 @@ Pipe MakePipe() {
     return {Handle(read), Handle(write)};
 }
 
+// Ctrl-C as a user's key press in the child's console sends it: to every
+// process on that console. The runner leaves its own console (under CTest
+// its streams are pipes, so none of its output is lost), attaches to the
+// child's, and lets the event that reaches it pass.
+BOOL WINAPI LetPass(DWORD) {
+    return TRUE;
+}
+void SendCtrlC(const DWORD child) {
+    static const bool letPass = ::SetConsoleCtrlHandler(LetPass, TRUE) != 0;
+    ::FreeConsole();
+    if (!letPass || !::AttachConsole(child) || !::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
+        ADD_FAILURE() << "no Ctrl-C sent to kestrune-cli: " << ::GetLastError();
+    }
+    ::FreeConsole();
+}
+
+// SIGINT, the one signal with a console counterpart, is sent as Ctrl-C.
+void SendSignal(const DWORD child, const int signal) {
+    if (signal == SIGINT) {
+        SendCtrlC(child);
+    } else {
+        ADD_FAILURE() << "signal " << signal << " has no console event";
+    }
+}
+
 // Reads to the end, with the text mode's CR LF line ends made LF.
-std::string ReadAllText(const HANDLE from) {
+std::string ReadAllText(const HANDLE from, ErrLineWatcher* watcher = nullptr) {
     std::string text;
     char buffer[4096];
     DWORD n = 0;
     while (::ReadFile(from, buffer, sizeof buffer, &n, nullptr) && n > 0) {
         text.append(buffer, n);
+        if (watcher != nullptr) {
+            watcher->Feed(text);
+        }
     }
     std::string lf;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -89,8 +119,8 @@ std::string ReadAllText(const HANDLE from) {
 // Runs program with the whole command line, reading both streams.
 CliRun RunProcess(const std::wstring& program, std::wstring line, const CliSetup& setup) {
     CliRun run;
-    if (setup.fileSizeLimit >= 0 || setup.stderrTerminal || setup.onErrLine) {
-        ADD_FAILURE() << "file-size caps, terminals and signals are POSIX only";
+    if (setup.fileSizeLimit >= 0 || setup.stderrTerminal) {
+        ADD_FAILURE() << "file-size caps and terminals are POSIX only";
         return run;
     }
     Pipe out = MakePipe();
@@ -103,6 +133,8 @@ CliRun RunProcess(const std::wstring& program, std::wstring line, const CliSetup
     startup.hStdError = err.write.get();
     PROCESS_INFORMATION process{};
     const std::wstring cwd = setup.cwd.wstring();
+    // A console of its own, without a window: a Ctrl-C sent there reaches
+    // the child (and what it starts) alone.
     if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                           nullptr, cwd.empty() ? nullptr : cwd.c_str(), &startup, &process)) {
         ADD_FAILURE() << "CreateProcessW failed: " << ::GetLastError();
@@ -113,7 +145,10 @@ CliRun RunProcess(const std::wstring& program, std::wstring line, const CliSetup
     // Only the child holds the write ends now, so the reads end with it.
     out.write.reset();
     err.write.reset();
-    std::jthread errReader([&run, &err] { run.err = ReadAllText(err.read.get()); });
+    ErrLineWatcher watcher(
+        setup, [child = process.dwProcessId](const int signal) { SendSignal(child, signal); });
+    std::jthread errReader(
+        [&run, &err, &watcher] { run.err = ReadAllText(err.read.get(), &watcher); });
     run.out = ReadAllText(out.read.get());
     errReader.join();
 
