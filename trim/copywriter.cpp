@@ -62,6 +62,14 @@ void WriteAll(OutputFile& out, const JobState& state, const std::uint8_t* data,
     }
 }
 
+void AppendZeros(OutputFile& out, const JobState& state, std::int64_t count) {
+    if (!out.AppendZeros(count)) {
+        ThrowWriteFailure(out, state);
+    }
+}
+
+// The pad is written, not left a hole: a disk too full for it fails here, at
+// the pad, not later at the first data.
 void WritePad(OutputFile& out, const JobState& state, std::int64_t padcount) {
     static constexpr std::array<std::uint8_t, 64 * 1024> zeros{};
     for (std::int64_t left = padcount; left > 0;) {
@@ -71,20 +79,44 @@ void WritePad(OutputFile& out, const JobState& state, std::int64_t padcount) {
     }
 }
 
-bool Observed(const JobState& state) {
-    return state.inputSink != nullptr || state.outputSink != nullptr;
+std::int64_t GrainBelow(std::int64_t pos) {
+    return pos - pos % kCloneGrain;
 }
 
-// Observed bytes are copied through the chunk buffer, where the sinks see
-// them; the kernel's copy would keep them out of sight.
-void CopyObserved(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t length) {
-    const std::uint8_t* const data = ReadChunk(state, pos, length);
-    WriteAll(out, state, data, length);
-    for (ByteSink* sink : {state.inputSink, state.outputSink}) {
-        if (sink != nullptr) {
-            sink->Bytes(data, length);
+// The input's holes and stored data, asked of the system once per extent.
+class HoleMap {
+public:
+    explicit HoleMap(const InputFile& input) : input_(input), sparse_(input.MayHaveHoles()) {}
+
+    struct Extent {
+        std::int64_t end;
+        bool hole;
+    };
+    // The extent at pos, cut at limit. Positions asked only grow.
+    Extent At(std::int64_t pos, std::int64_t limit) {
+        if (!sparse_) {
+            return {limit, false};
         }
+        if (pos >= dataEnd_) {
+            dataStart_ = input_.DataFrom(pos);
+            dataEnd_ = std::max(dataStart_, input_.HoleFrom(dataStart_));
+            if (dataEnd_ <= pos) {
+                return {limit, false}; // the system cannot tell: all of it is data
+            }
+        }
+        return pos < dataStart_ ? Extent{std::min(dataStart_, limit), true}
+                                : Extent{std::min(dataEnd_, limit), false};
     }
+
+private:
+    const InputFile& input_;
+    const bool sparse_;
+    std::int64_t dataStart_ = 0; // [dataStart_, dataEnd_) is data, what lies before it holes
+    std::int64_t dataEnd_ = 0;
+};
+
+bool Observed(const JobState& state) {
+    return state.inputSink != nullptr || state.outputSink != nullptr;
 }
 
 // Whether the input comes from the system's cache: its byte a little beyond
@@ -98,25 +130,94 @@ bool InputCachedAhead(const JobState& state, std::int64_t pos) {
     return far < pos || state.instream.ReadCachedAt(far, &probe, 1) == 1;
 }
 
-// The kernel copies what it can; the rest goes through the chunk buffer,
-// whose read and write report any failure as they always did. The buffer is
-// only had once the kernel leaves something to it.
-void CopyBytes(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t length) {
-    if (Observed(state)) {
-        CopyObserved(out, state, pos, length);
-        return;
-    }
-    const std::int64_t done = out.CopyFrom(state.instream, pos, length);
-    if (done < length) {
-        WriteAll(out, state, ReadChunk(state, pos + done, length - done), length - done);
-    } else {
-        VerifyInputUnchanged(state); // ReadChunk's test, for bytes the kernel moved
-    }
-}
+// The kept bytes, in order, into the output: holes as holes, stored data
+// shared with the input or copied by the system where it can, else through
+// the chunk buffer. A hole is appended only when data or the end follows, so
+// a long one costs one move of the output's end.
+class KeptCopy {
+public:
+    KeptCopy(OutputFile& out, JobState& state, std::function<bool()> stopRequested)
+        : out_(out), state_(state), stopRequested_(std::move(stopRequested)),
+          holes_(state.instream), copied_(state.fzero) {}
 
-void CopyChunk(OutputFile& out, JobState& state, std::int64_t pos, std::int64_t length) {
-    CopyBytes(out, state, pos, length);
-    if (InputCachedAhead(state, pos + length)) {
+    // Copies the kept bytes up to end; false, the copy to be dropped, when a
+    // stop came while the sinks took a hole.
+    bool To(std::int64_t end) {
+        for (std::int64_t pos = copied_; pos < end;) {
+            const HoleMap::Extent extent = holes_.At(pos, end);
+            if (extent.hole) {
+                zerosOwed_ += extent.end - pos;
+                if (!FeedRun(state_.inputSink, 0, extent.end - pos, stopRequested_) ||
+                    !FeedRun(state_.outputSink, 0, extent.end - pos, stopRequested_)) {
+                    return false;
+                }
+            } else {
+                SettleZeros();
+                CopyData(pos, extent.end - pos);
+            }
+            pos = extent.end;
+        }
+        if (end > copied_) {
+            VerifyInputUnchanged(state_); // ReadChunk's test, for bytes not read here
+            copied_ = end;
+        }
+        return true;
+    }
+    // A chunk's bytes but those of its last grain, which go with the next
+    // chunk: no block of the output is then written in two pieces, so every
+    // whole one can be shared. Chunks shorter than a grain go whole: they
+    // hold no block to share.
+    bool ToGrainBelow(std::int64_t end) {
+        return To(state_.bufsize < kCloneGrain ? end : GrainBelow(end));
+    }
+    void SettleZeros() {
+        if (zerosOwed_ > 0) {
+            AppendZeros(out_, state_, zerosOwed_);
+            zerosOwed_ = 0;
+        }
+    }
+
+private:
+    // A piece that starts off the grain goes alone, so the next one starts on
+    // it and its whole blocks can be shared.
+    void CopyData(std::int64_t pos, std::int64_t length) {
+        const std::int64_t head = std::min(length, (kCloneGrain - pos % kCloneGrain) % kCloneGrain);
+        if (Observed(state_)) {
+            CopyObserved(pos, length, head);
+            return;
+        }
+        for (const auto& [at, n] : {std::pair{pos, head}, std::pair{pos + head, length - head}}) {
+            const std::int64_t done = n > 0 ? out_.CopyFrom(state_.instream, at, n) : 0;
+            if (done < n) {
+                WriteAll(out_, state_, ReadChunk(state_, at + done, n - done), n - done);
+            }
+        }
+    }
+    // The sinks see the bytes read into the chunk buffer; the output still
+    // shares the input's blocks where it can, written from the buffer where
+    // it cannot.
+    void CopyObserved(std::int64_t pos, std::int64_t length, std::int64_t head) {
+        const std::uint8_t* const data = ReadChunk(state_, pos, length);
+        for (ByteSink* sink : {state_.inputSink, state_.outputSink}) {
+            if (sink != nullptr) {
+                sink->Bytes(data, length);
+            }
+        }
+        WriteAll(out_, state_, data, head);
+        const std::int64_t shared = out_.CloneFrom(state_.instream, pos + head, length - head);
+        WriteAll(out_, state_, data + head + shared, length - head - shared);
+    }
+
+    OutputFile& out_;
+    JobState& state_;
+    const std::function<bool()> stopRequested_;
+    HoleMap holes_;
+    std::int64_t copied_;        // the input's offset up to which the output holds its bytes
+    std::int64_t zerosOwed_ = 0; // holes copied but not yet appended
+};
+
+void StartWritebackWhileCached(OutputFile& out, const JobState& state, std::int64_t pos) {
+    if (InputCachedAhead(state, pos)) {
         out.StartWriteback();
     }
 }
@@ -182,16 +283,28 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
         return ending;
     };
 
+    KeptCopy copy(outstream, state, stopRequested);
     const auto [chunks, rest] = MakeChunkGrid(state.outsize, state.bufsize);
     for (std::int64_t k = 0; k < chunks - 1; ++k) {
+        const std::int64_t pos = state.fzero + k * state.bufsize;
         if (host.AbortRequested()) {
-            return state.abortKeepsPart ? end(msg::kAborted, JobEnding::Aborted) : dropped();
+            if (!state.abortKeepsPart || !copy.To(pos)) {
+                return dropped();
+            }
+            copy.SettleZeros();
+            return end(msg::kAborted, JobEnding::Aborted);
         }
-        CopyChunk(outstream, state, state.fzero + k * state.bufsize, state.bufsize);
+        if (!copy.ToGrainBelow(pos + state.bufsize)) {
+            return dropped();
+        }
+        StartWritebackWhileCached(outstream, state, pos + state.bufsize);
         host.SetGauge(ProgressValue(k + 1, chunks));
         host.Yield();
     }
-    CopyChunk(outstream, state, state.fzero + (chunks - 1) * state.bufsize, rest);
+    if (!copy.To(state.fzero + state.outsize)) {
+        return dropped();
+    }
+    copy.SettleZeros();
     if (!FeedRun(state.inputSink, state.fill, state.mzero, stopRequested)) {
         return dropped();
     }

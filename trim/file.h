@@ -57,6 +57,9 @@ public:
     // when pos lies in data or the system cannot tell, Size() when only holes
     // follow. On POSIX it moves the file position, which ReadAt does not use.
     std::int64_t DataFrom(std::int64_t pos) const;
+    // Offset of the first hole at or after pos: Size() when none follows or
+    // the system cannot tell.
+    std::int64_t HoleFrom(std::int64_t pos) const;
     // False once the file's size or modification time differs from those at
     // Open: another process has written to it since.
     bool Unchanged() const;
@@ -78,6 +81,11 @@ private:
     static NativeHandle InvalidHandle();
     friend class OutputFile;
 };
+
+// Blocks are shared between files only whole: at offsets that are multiples
+// of the file system's block, which is at most this on the systems that
+// clone (btrfs, XFS, bcachefs, ReFS clusters).
+inline constexpr std::int64_t kCloneGrain = 64 * 1024;
 
 enum class CreateResult {
     Created,
@@ -118,17 +126,24 @@ public:
                         SpecialDestination special = SpecialDestination::WriteInPlace);
     // Writes all of buffer; returns the count stored, less on failure.
     std::int64_t Write(const std::uint8_t* buffer, std::int64_t length);
-    // Appends length bytes of input from pos inside the kernel where the
-    // platform can (on Linux through a pipe, input pages passed by
-    // reference: no pass through user space); returns the count copied.
-    // It stops short, and is not tried again, the first time the kernel
-    // refuses or fails: the caller moves the rest through its own buffer,
-    // whose read and write then report any real failure.
+    // Appends length bytes of input from pos inside the system where it can:
+    // whole blocks are shared with the input where the file system clones
+    // (btrfs, XFS, bcachefs, ReFS), the rest copied by the kernel (Linux).
+    // Returns the count appended. It stops short, and is not tried again,
+    // the first time the system refuses or fails: the caller moves the rest
+    // through its own buffer, whose read and write then report any real
+    // failure.
     std::int64_t CopyFrom(const InputFile& input, std::int64_t pos, std::int64_t length);
+    // Appends what of length bytes of input from pos the file system can
+    // share, never copying: whole blocks, from pos on, when pos and the
+    // output's end both lie on a multiple of kCloneGrain. Returns the count
+    // appended, 0 where nothing can be shared; a refusal is final, as in
+    // CopyFrom.
+    std::int64_t CloneFrom(const InputFile& input, std::int64_t pos, std::int64_t length);
     // Appends count zero bytes by moving the end of the file, leaving a hole
     // where the file system keeps holes (on Windows the file is marked sparse
     // first; where that is refused the range is still zeros, only stored).
-    // False on failure.
+    // A device written in place is sent the zeros. False on failure.
     bool AppendZeros(std::int64_t count);
     // True when the file system takes a file of size bytes here: asked by
     // growing the still empty file to it and back, which stores nothing.
@@ -150,18 +165,23 @@ public:
     OsErrorCode LastError() const { return error_; }
 
 private:
+    // Writes count zero bytes; for what has no end to move, as a device.
+    bool WriteZeros(std::int64_t count);
+
     NativeHandle handle_ = InputFile::InvalidHandle();
     OsErrorCode error_ = 0;
     std::filesystem::path tempPath_; // removed by Discard while set
     std::filesystem::path destination_;
-    bool kernelCopy_ = true;
+    bool kernelCopy_ = true; // CopyFrom's, until the system refuses
+    bool clone_ = true;      // CloneFrom's, until the file system refuses
 #ifdef _WIN32
+    void MarkSparse();
     bool sparseTried_ = false;
+    std::int64_t cluster_ = -1; // the file system's unit of clones, 0: none; -1 until asked
 #else
     int folder_ = -1;                // the destination's folder, for the renames
     int mode_ = 0600;                // permission bits the finished file takes
     int group_ = -1;                 // the reference's group, -1 when ours
-    int pipe_[2] = {-1, -1};         // CopyFrom's, made at its first use
     std::int64_t writebackFrom_ = 0; // what lies before is being written back
 #endif
 };

@@ -16,6 +16,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 #ifdef __linux__
+#include <linux/fs.h>
 #include <sys/inotify.h>
 #endif
 
@@ -214,6 +215,16 @@ std::int64_t InputFile::DataFrom(std::int64_t pos) const {
     return pos;
 }
 
+std::int64_t InputFile::HoleFrom(std::int64_t pos) const {
+#ifdef SEEK_HOLE
+    const off_t hole = ::lseek(handle_, static_cast<off_t>(pos), SEEK_HOLE);
+    if (hole >= 0) {
+        return hole;
+    }
+#endif
+    return Size();
+}
+
 bool InputFile::Unchanged() const {
     std::int64_t size = 0;
     std::int64_t time = 0;
@@ -406,8 +417,6 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
 }
 
 bool OutputFile::Commit() {
-    CloseQuietly(pipe_[0]);
-    CloseQuietly(pipe_[1]);
     if (tempPath_.empty()) {
         const bool ok = handle_ == kClosed || ::close(handle_) == 0;
         handle_ = kClosed;
@@ -442,8 +451,6 @@ bool OutputFile::Commit() {
 }
 
 void OutputFile::Discard() {
-    CloseQuietly(pipe_[0]);
-    CloseQuietly(pipe_[1]);
     CloseQuietly(handle_);
     if (!tempPath_.empty()) {
         ::unlinkat(folder_, tempPath_.filename().c_str(), 0);
@@ -451,6 +458,7 @@ void OutputFile::Discard() {
     }
     CloseQuietly(folder_);
     kernelCopy_ = true;
+    clone_ = true;
     writebackFrom_ = 0;
 }
 
@@ -495,91 +503,85 @@ bool OutputFile::CanHold(std::int64_t size) {
 
 bool OutputFile::AppendZeros(std::int64_t count) {
     const off_t end = ::lseek(handle_, 0, SEEK_CUR);
-    if (end < 0 || count < 0) {
+    if (count < 0) {
         return false;
+    }
+    struct stat st {};
+    if (end < 0 || (::fstat(handle_, &st) == 0 && !S_ISREG(st.st_mode))) {
+        return WriteZeros(count); // a device: no end to move
     }
     const off_t newEnd = end + static_cast<off_t>(count);
     if (::ftruncate(handle_, newEnd) != 0 || ::lseek(handle_, newEnd, SEEK_SET) != newEnd) {
         error_ = errno;
         return false;
     }
+#ifdef FALLOC_FL_PUNCH_HOLE
+    // Blocks the file system set aside past the old end (XFS does, for
+    // writes to come) would otherwise store the zeros; a system that cannot
+    // punch still reads them as zeros.
+    ::fallocate(handle_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, end, newEnd - end);
+#endif
     return true;
 }
-
-namespace {
-
-// The most one round through the kernel copy's pipe moves: a pipe of the
-// default 64 KiB costs a round trip through the file system's write path
-// per 64 KiB (copy_file_range's own pipe on file systems that cannot clone,
-// slower than a plain read and write), a pipe of 1 MiB one per MiB.
-constexpr std::int64_t kPipeBytes = std::int64_t{1} << 20;
-
-bool OpenPipe([[maybe_unused]] int (&fds)[2]) {
-#ifdef __linux__
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        return false;
-    }
-    ::fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(kPipeBytes)); // else the default size
-    return true;
-#else
-    return false;
-#endif
-}
-
-struct Round {
-    std::int64_t entered = 0; // bytes spliced from the input into the pipe
-    std::int64_t stored = 0;  // of those, bytes spliced on into the output
-};
-
-// Up to length bytes from in at pos into the pipe, and from there into out at
-// its position. Pages of the input are passed by reference, not copied.
-Round SpliceRound([[maybe_unused]] int in, [[maybe_unused]] std::int64_t pos,
-                  [[maybe_unused]] std::int64_t length, [[maybe_unused]] const int (&fds)[2],
-                  [[maybe_unused]] int out) {
-    Round round;
-#ifdef __linux__
-    loff_t from = pos;
-    ssize_t n = 0;
-    do {
-        n = ::splice(in, &from, fds[1], nullptr, static_cast<size_t>(length), SPLICE_F_MOVE);
-    } while (n < 0 && errno == EINTR);
-    round.entered = std::max<ssize_t>(n, 0);
-    while (round.stored < round.entered) {
-        n = ::splice(fds[0], nullptr, out, nullptr,
-                     static_cast<size_t>(round.entered - round.stored), SPLICE_F_MOVE);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        round.stored += n;
-    }
-#endif
-    return round;
-}
-
-} // namespace
 
 std::int64_t OutputFile::CopyFrom(const InputFile& input, std::int64_t pos, std::int64_t length) {
     std::int64_t done = 0;
-    if (kernelCopy_ && pipe_[0] == kClosed && !OpenPipe(pipe_)) {
-        kernelCopy_ = false;
-    }
+#ifdef __linux__
     while (kernelCopy_ && done < length) {
-        const Round round = SpliceRound(input.Handle(), pos + done,
-                                        std::min(length - done, kPipeBytes), pipe_, handle_);
-        done += round.stored;
-        // Refused (no splice here, not a regular file), failed (full, too
-        // large) or the input ended: the buffered path that takes over tells
-        // which. Bytes still in the pipe go with it.
-        if (round.entered == 0 || round.stored < round.entered) {
-            kernelCopy_ = false;
-            CloseQuietly(pipe_[0]);
-            CloseQuietly(pipe_[1]);
+        // Whole blocks are cloned where the file system can, in the kernel.
+        loff_t from = pos + done;
+        const ssize_t n = ::copy_file_range(input.Handle(), &from, handle_, nullptr,
+                                            static_cast<size_t>(length - done), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
+        // Refused (another file system, not a regular file), failed (full,
+        // too large) or the input ended: the buffered path that takes over
+        // tells which.
+        if (n <= 0) {
+            kernelCopy_ = false;
+            break;
+        }
+        done += n;
     }
+#else
+    (void)input;
+    (void)pos;
+    (void)length;
+    kernelCopy_ = false;
+#endif
     return done;
+}
+
+std::int64_t OutputFile::CloneFrom(const InputFile& input, std::int64_t pos, std::int64_t length) {
+#ifdef FICLONERANGE
+    const std::int64_t whole = length / kCloneGrain * kCloneGrain;
+    const off_t end = ::lseek(handle_, 0, SEEK_CUR);
+    if (!clone_ || whole == 0 || pos % kCloneGrain != 0 || end < 0) {
+        return 0;
+    }
+    file_clone_range range{};
+    range.src_fd = input.Handle();
+    range.src_offset = static_cast<std::uint64_t>(pos);
+    range.src_length = static_cast<std::uint64_t>(whole);
+    range.dest_offset = static_cast<std::uint64_t>(end);
+    if (::ioctl(handle_, FICLONERANGE, &range) != 0) {
+        // EINVAL: the output's end lies off a block here; any other
+        // reason holds for the whole file.
+        clone_ = errno == EINVAL;
+        return 0;
+    }
+    if (::lseek(handle_, end + static_cast<off_t>(whole), SEEK_SET) < 0) {
+        clone_ = false;
+        return 0;
+    }
+    return whole;
+#else
+    (void)input;
+    (void)pos;
+    (void)length;
+    return 0;
+#endif
 }
 
 } // namespace kst

@@ -169,24 +169,53 @@ bool InputFile::MayHaveHoles() const {
            (info.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
 }
 
+namespace {
+
+// The first allocated range of the file at or after pos, below size; false
+// when none follows or the system cannot tell (unknown set).
+bool FirstAllocatedRange(HANDLE h, std::int64_t pos, std::int64_t size,
+                         FILE_ALLOCATED_RANGE_BUFFER& first, bool& unknown) {
+    FILE_ALLOCATED_RANGE_BUFFER query{};
+    query.FileOffset.QuadPart = pos;
+    query.Length.QuadPart = size - pos;
+    DWORD got = 0;
+    // ERROR_MORE_DATA: more ranges follow the first, which is all we need.
+    unknown = !::DeviceIoControl(h, FSCTL_QUERY_ALLOCATED_RANGES, &query, sizeof query, &first,
+                                 sizeof first, &got, nullptr) &&
+              ::GetLastError() != ERROR_MORE_DATA;
+    return !unknown && got >= sizeof first;
+}
+
+} // namespace
+
 // The first allocated range at or after pos; only a sparse file has others.
 std::int64_t InputFile::DataFrom(std::int64_t pos) const {
     const std::int64_t size = Size();
     if (pos >= size) {
         return size;
     }
-    FILE_ALLOCATED_RANGE_BUFFER query{};
-    query.FileOffset.QuadPart = pos;
-    query.Length.QuadPart = size - pos;
     FILE_ALLOCATED_RANGE_BUFFER first{};
-    DWORD got = 0;
-    // ERROR_MORE_DATA: more ranges follow the first, which is all we need.
-    if (!::DeviceIoControl(handle_, FSCTL_QUERY_ALLOCATED_RANGES, &query, sizeof query, &first,
-                           sizeof first, &got, nullptr) &&
-        ::GetLastError() != ERROR_MORE_DATA) {
+    bool unknown = false;
+    if (!FirstAllocatedRange(handle_, pos, size, first, unknown)) {
+        return unknown ? pos : size;
+    }
+    return std::max(pos, first.FileOffset.QuadPart);
+}
+
+std::int64_t InputFile::HoleFrom(std::int64_t pos) const {
+    const std::int64_t size = Size();
+    if (pos >= size || !MayHaveHoles()) {
+        return size;
+    }
+    FILE_ALLOCATED_RANGE_BUFFER first{};
+    bool unknown = false;
+    if (!FirstAllocatedRange(handle_, pos, size, first, unknown)) {
+        return unknown ? size : pos;
+    }
+    if (first.FileOffset.QuadPart > pos) {
         return pos;
     }
-    return got < sizeof first ? size : std::max(pos, first.FileOffset.QuadPart);
+    return std::min(size, first.FileOffset.QuadPart + first.Length.QuadPart);
 }
 
 // Share mode 0 keeps other writers out; the stamp keeps the rule the same
@@ -351,7 +380,9 @@ void OutputFile::Discard() {
         tempPath_.clear();
     }
     kernelCopy_ = true;
+    clone_ = true;
     sparseTried_ = false;
+    cluster_ = -1;
 }
 
 std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) {
@@ -373,16 +404,25 @@ std::int64_t OutputFile::Write(const std::uint8_t* buffer, std::int64_t length) 
     return done;
 }
 
-bool OutputFile::AppendZeros(std::int64_t count) {
+void OutputFile::MarkSparse() {
     if (!sparseTried_) {
         sparseTried_ = true;
         DWORD returned = 0;
         ::DeviceIoControl(handle_, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
     }
+}
+
+bool OutputFile::AppendZeros(std::int64_t count) {
+    if (count < 0) {
+        return false;
+    }
+    if (::GetFileType(handle_) != FILE_TYPE_DISK) {
+        return WriteZeros(count); // a device: no end to move
+    }
+    MarkSparse();
     LARGE_INTEGER move{};
     move.QuadPart = count;
-    if (count < 0 || !::SetFilePointerEx(handle_, move, nullptr, FILE_CURRENT) ||
-        !::SetEndOfFile(handle_)) {
+    if (!::SetFilePointerEx(handle_, move, nullptr, FILE_CURRENT) || !::SetEndOfFile(handle_)) {
         error_ = static_cast<OsErrorCode>(::GetLastError());
         return false;
     }
@@ -407,10 +447,84 @@ bool OutputFile::CanHold(std::int64_t size) {
 // The cache manager's lazy writer writes behind on its own.
 void OutputFile::StartWriteback() {}
 
-// No ranged copy inside the system here: the caller's buffer does it all.
-std::int64_t OutputFile::CopyFrom(const InputFile&, std::int64_t, std::int64_t) {
-    kernelCopy_ = false;
-    return 0;
+namespace {
+
+// Not in every SDK's headers: block cloning, and the cluster size it works in.
+constexpr DWORD kDuplicateExtentsToFile =
+    CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 209, METHOD_BUFFERED, FILE_WRITE_DATA);
+constexpr DWORD kGetIntegrityInformation =
+    CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 159, METHOD_BUFFERED, FILE_ANY_ACCESS);
+
+struct DuplicateExtentsData {
+    HANDLE fileHandle;
+    LARGE_INTEGER sourceFileOffset;
+    LARGE_INTEGER targetFileOffset;
+    LARGE_INTEGER byteCount;
+};
+
+struct IntegrityInformation {
+    WORD checksumAlgorithm;
+    WORD reserved;
+    DWORD flags;
+    DWORD checksumChunkSizeInBytes;
+    DWORD clusterSizeInBytes;
+};
+
+// The cluster size of a file system that clones (ReFS, Dev Drives), else 0.
+std::int64_t CloneCluster(HANDLE h) {
+    IntegrityInformation info{};
+    DWORD got = 0;
+    if (!::DeviceIoControl(h, kGetIntegrityInformation, nullptr, 0, &info, sizeof info, &got,
+                           nullptr) ||
+        got < sizeof info || info.clusterSizeInBytes == 0 ||
+        kCloneGrain % info.clusterSizeInBytes != 0) {
+        return 0;
+    }
+    return info.clusterSizeInBytes;
+}
+
+bool MoveEnd(HANDLE h, std::int64_t to) {
+    LARGE_INTEGER at{};
+    at.QuadPart = to;
+    return ::SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(h);
+}
+
+} // namespace
+
+std::int64_t OutputFile::CloneFrom(const InputFile& input, std::int64_t pos, std::int64_t length) {
+    if (cluster_ < 0) {
+        cluster_ = CloneCluster(handle_);
+        clone_ = cluster_ > 0;
+    }
+    const std::int64_t whole = length / kCloneGrain * kCloneGrain;
+    LARGE_INTEGER zero{};
+    LARGE_INTEGER end{};
+    if (!clone_ || whole == 0 || pos % kCloneGrain != 0 ||
+        !::SetFilePointerEx(handle_, zero, &end, FILE_CURRENT) || end.QuadPart % cluster_ != 0) {
+        return 0;
+    }
+    if (input.MayHaveHoles()) {
+        MarkSparse(); // the system clones from a sparse file only into one
+    }
+    // The target range must lie inside the file before extents come into it.
+    DuplicateExtentsData extents{input.Handle(), {}, end, {}};
+    extents.sourceFileOffset.QuadPart = pos;
+    extents.byteCount.QuadPart = whole;
+    DWORD returned = 0;
+    if (!MoveEnd(handle_, end.QuadPart + whole) ||
+        !::DeviceIoControl(handle_, kDuplicateExtentsToFile, &extents, sizeof extents, nullptr, 0,
+                           &returned, nullptr)) {
+        clone_ = false;
+        MoveEnd(handle_, end.QuadPart); // as it was, for the caller's own copy
+        return 0;
+    }
+    return whole;
+}
+
+// No ranged copy inside the system here but block cloning: the caller's
+// buffer does the rest.
+std::int64_t OutputFile::CopyFrom(const InputFile& input, std::int64_t pos, std::int64_t length) {
+    return kernelCopy_ ? CloneFrom(input, pos, length) : 0;
 }
 
 } // namespace kst
