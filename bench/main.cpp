@@ -61,6 +61,7 @@ const RowGroup kGroups[] = {
     {"measure", bench::MeasureRows},
     {"holes", bench::HoleRows},
     {"trim", bench::TrimCopyRows},
+    {"clones", bench::CloneRows},
     {"hash", bench::HashRows},
     // Last: it writes two copies of 4 GiB.
     {"memory", bench::MemoryRows},

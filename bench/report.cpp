@@ -59,8 +59,13 @@ void Report::Skipped(const std::string& name, const std::string& chunk, const st
 
 void Report::Memory(const std::string& name, const std::string& chunk, double mib,
                     double limitMib) {
-    Row(name, chunk, Fixed(mib, 1, " MiB"), "", "", "<= " + Fixed(limitMib, 1, " MiB"),
-        mib <= limitMib);
+    AtMost(name, chunk, mib, limitMib, " MiB", 1);
+}
+
+void Report::AtMost(const std::string& name, const std::string& chunk, double value, double limit,
+                    const char* unit, int decimals) {
+    Row(name, chunk, Fixed(value, decimals, unit), "", "", "<= " + Fixed(limit, decimals, unit),
+        value <= limit);
 }
 
 void Report::Seconds(const std::string& name, const std::string& chunk, double seconds) {

@@ -36,6 +36,9 @@ public:
     // A row that could not be measured here, and why.
     void Skipped(const std::string& name, const std::string& chunk, const std::string& why);
     void Memory(const std::string& name, const std::string& chunk, double mib, double limitMib);
+    // A figure that must stay at or below its limit, shown with its unit.
+    void AtMost(const std::string& name, const std::string& chunk, double value, double limit,
+                const char* unit, int decimals);
     // A time shown for itself, with no target.
     void Seconds(const std::string& name, const std::string& chunk, double seconds);
     void Note(const std::string& text);

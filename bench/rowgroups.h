@@ -25,6 +25,9 @@ void MeasureRows(Report& report, const std::filesystem::path& folder);
 void HoleRows(Report& report, const std::filesystem::path& folder);
 // Whole processes against cp and sync: a trimmed copy, warm and cold.
 void TrimCopyRows(Report& report, const std::filesystem::path& folder);
+// Whole processes against cp and sync: clones on loop-mounted btrfs and XFS
+// (root only) and a copy across a 64 GiB hole.
+void CloneRows(Report& report, const std::filesystem::path& folder);
 // A trim with --hash sha256 against sha256sum of its input and output.
 void HashRows(Report& report, const std::filesystem::path& folder);
 

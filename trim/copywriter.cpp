@@ -154,15 +154,17 @@ public:
             } else {
                 SettleZeros();
                 CopyData(pos, extent.end - pos);
+                // ReadChunk's test, for bytes the system moved
+                VerifyInputUnchanged(state_);
+                dataCopied_ += extent.end - pos;
             }
             pos = extent.end;
         }
-        if (end > copied_) {
-            VerifyInputUnchanged(state_); // ReadChunk's test, for bytes not read here
-            copied_ = end;
-        }
+        copied_ = std::max(copied_, end);
         return true;
     }
+    // Bytes of stored data copied so far: what the disk has to take.
+    std::int64_t DataCopied() const { return dataCopied_; }
     // A chunk's bytes but those of its last grain, which go with the next
     // chunk: no block of the output is then written in two pieces, so every
     // whole one can be shared. Chunks shorter than a grain go whole: they
@@ -170,8 +172,11 @@ public:
     bool ToGrainBelow(std::int64_t end) {
         return To(state_.bufsize < kCloneGrain ? end : GrainBelow(end));
     }
+    // Before data or the end: the holes passed over since, tested once for
+    // a write by another process.
     void SettleZeros() {
         if (zerosOwed_ > 0) {
+            VerifyInputUnchanged(state_);
             AppendZeros(out_, state_, zerosOwed_);
             zerosOwed_ = 0;
         }
@@ -214,6 +219,7 @@ private:
     HoleMap holes_;
     std::int64_t copied_;        // the input's offset up to which the output holds its bytes
     std::int64_t zerosOwed_ = 0; // holes copied but not yet appended
+    std::int64_t dataCopied_ = 0;
 };
 
 void StartWritebackWhileCached(OutputFile& out, const JobState& state, std::int64_t pos) {
@@ -284,6 +290,7 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     };
 
     KeptCopy copy(outstream, state, stopRequested);
+    std::int64_t written = 0; // data bytes when writeback was last asked for
     const auto [chunks, rest] = MakeChunkGrid(state.outsize, state.bufsize);
     for (std::int64_t k = 0; k < chunks - 1; ++k) {
         const std::int64_t pos = state.fzero + k * state.bufsize;
@@ -297,7 +304,10 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
         if (!copy.ToGrainBelow(pos + state.bufsize)) {
             return dropped();
         }
-        StartWritebackWhileCached(outstream, state, pos + state.bufsize);
+        if (copy.DataCopied() > written) {
+            written = copy.DataCopied();
+            StartWritebackWhileCached(outstream, state, pos + state.bufsize);
+        }
         host.SetGauge(ProgressValue(k + 1, chunks));
         host.Yield();
     }
