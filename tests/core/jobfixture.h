@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "bytesink.h"
 #include "file.h"
 #include "joberror.h"
 #include "outputpath.h"
@@ -49,5 +50,17 @@ protected:
         std::copy_if(host.events.begin(), host.events.end(), std::back_inserter(steps),
                      [](const std::string& e) { return e.rfind("gauge:", 0) != 0; });
         return steps;
+    }
+};
+
+// Sees every byte in order, runs spelled out: a digest's view of a file.
+class ByteRecorder : public kst::ByteSink {
+public:
+    std::vector<std::uint8_t> seen;
+    void Run(std::uint8_t byte, std::int64_t count) override {
+        seen.insert(seen.end(), static_cast<std::size_t>(count), byte);
+    }
+    void Bytes(const std::uint8_t* data, std::int64_t length) override {
+        seen.insert(seen.end(), data, data + length);
     }
 };

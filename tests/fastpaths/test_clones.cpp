@@ -6,8 +6,6 @@
 // but for the edges, also when digests read them.
 #include "fastpathtest.h"
 
-#include "bytesink.h"
-
 #include <fstream>
 #include <random>
 
@@ -30,18 +28,6 @@ struct CopyWayRow {
     std::int64_t chunk;  // bytes per chunk
     bool hash = false;   // digests observe the bytes
     int abortAfter = -1; // Abort pressed after this full chunk, -1: never
-};
-
-// Sees every byte in order, runs spelled out.
-class ByteRecorder : public kst::ByteSink {
-public:
-    std::vector<std::uint8_t> seen;
-    void Run(std::uint8_t byte, std::int64_t count) override {
-        seen.insert(seen.end(), static_cast<std::size_t>(count), byte);
-    }
-    void Bytes(const std::uint8_t* data, std::int64_t length) override {
-        seen.insert(seen.end(), data, data + length);
-    }
 };
 
 const std::vector<CopyWayRow> kRows{
