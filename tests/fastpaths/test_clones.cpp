@@ -41,6 +41,7 @@ const std::vector<CopyWayRow> kRows{
     {"HashWithClones", 16 * kBlock, 300 * kBlock + 1, {}, 0, 300000, true},
     {"HashWithHoles", kBlock, 300 * kBlock, {{5, 150}}, 7, 200000, true},
     {"AbortMidway", 16 * kBlock, 300 * kBlock, {{60, 120}}, 0, 300000, false, 1},
+    {"AbortInsideAHole", 16 * kBlock, 300 * kBlock, {{60, 250}}, 0, 300000, false, 1},
 };
 
 class CopyWays : public FastPathTest, public testing::WithParamInterface<const char*> {
