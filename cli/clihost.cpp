@@ -12,7 +12,7 @@ namespace kst::cli {
 
 void CliHost::WriteLine(std::string_view line) {
     bar_.Erase();
-    log_ << line << '\n' << std::flush;
+    *log_ << line << '\n' << std::flush;
 }
 
 std::string CliHost::ReadField(Field control) {

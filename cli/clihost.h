@@ -22,13 +22,15 @@ struct StopDuringMeasure {};
 class CliHost : public JobHost {
 public:
     CliHost(const CliOptions& options, std::ostream& log, ProgressBar& bar)
-        : options_(options), log_(log), bar_(bar) {}
+        : options_(options), log_(&log), bar_(bar) {}
 
     void SetFile(std::string path, std::optional<std::string> outDir) {
         file_ = std::move(path);
         outDir_ = std::move(outDir);
     }
     void WriteLine(std::string_view line);
+    // Where log lines go from now on.
+    void LogTo(std::ostream& log) { log_ = &log; }
 
     std::string ReadField(Field control) override;
     bool IsOn(Option control) override;
@@ -51,7 +53,7 @@ private:
     void StartPhaseOf(std::string_view line);
 
     const CliOptions& options_;
-    std::ostream& log_;
+    std::ostream* log_;
     ProgressBar& bar_;
     std::string file_;
     std::optional<std::string> outDir_; // the file's own: walks mirror their tree

@@ -4,9 +4,11 @@
 #include "batch.h"
 #include "clihost.h"
 #include "digests.h"
+#include "heldreports.h"
 #include "joberror.h"
 #include "messages.h"
 #include "options.h"
+#include "outputbatch.h"
 #include "outputpath.h"
 #include "proof.h"
 #include "report.h"
@@ -19,6 +21,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 
 namespace kst::cli {
@@ -46,39 +49,49 @@ FileReport Unmatched(CliHost& host, FileReport report) {
     return report;
 }
 
-FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input,
-                   const ClaimedOutputs& claimed) {
-    FileReport report;
+FileOutcome TrimOne(CliHost& host, const CliOptions& options, const Input& input,
+                    const ClaimedOutputs& claimed, kst::OutputBatch& batch) {
+    FileOutcome outcome;
+    FileReport& report = outcome.report;
     report.path = input.path;
     if (input.unmatched) {
-        return Unmatched(host, report);
+        report = Unmatched(host, report);
+        return outcome;
     }
     if (!input.skipped.empty()) {
-        return Skipped(host, report, input.skipped);
+        report = Skipped(host, report, input.skipped);
+        return outcome;
     }
     host.SetFile(input.path, input.outDir);
     const std::string copy = CopyName(input);
     if (const std::string* first = claimed.Owner(copy)) {
-        return Collided(host, report, copy, *first);
+        report = Collided(host, report, copy, *first);
+        return outcome;
     }
     if (!options.measureOnly && options.skipExisting &&
         std::filesystem::exists(kst::PathFromUtf8(copy))) {
-        return Skipped(host, report, copy + " exists");
+        report = Skipped(host, report, copy + " exists");
+        return outcome;
     }
     const CopyFolder folder(input);
     FileGuards guards(host, options);
     try {
-        TrimProof proof(options);
+        auto proof = std::make_unique<TrimProof>(options);
         kst::JobOptions job = guards.ForJob();
         job.onAbort = kst::JobOptions::OnAbort::Drop;
+        job.batch = &batch;
         // A failure while writing still reports what was measured.
         job.measured = [&report](const kst::JobResult& figures) { report.result = figures; };
-        proof.Attach(job);
+        proof->Attach(job);
         const kst::JobResult result = kst::RunTrimJob(host, job);
         report.status = StatusOf(result.ending);
         report.result = result;
         guards.CheckRuns(result);
-        proof.Complete(input.path, result, report, host);
+        if (result.held) {
+            outcome.proof = std::move(proof); // completed once the copy is committed
+        } else {
+            proof->Complete(input.path, result, report, host);
+        }
         if (result.ending == kst::JobEnding::NoOutputFolder) {
             report.error = kst::msg::kSpecifyFolder;
             report.errorKind = "no_output_folder";
@@ -96,7 +109,7 @@ FileReport TrimOne(CliHost& host, const CliOptions& options, const Input& input,
         report.errorKind = "internal";
     }
     report.warnings = guards.Warnings();
-    return report;
+    return outcome;
 }
 
 int ExitStatus(bool anyFailed) {
@@ -106,27 +119,48 @@ int ExitStatus(bool anyFailed) {
     return anyFailed ? kExitFailed : kExitOk;
 }
 
+// A copy too large to wait beside the held ones: those are committed first,
+// so they are not left waiting for its whole copy.
+bool FitsBeside(const kst::OutputBatch& batch, const Input& input, const CliOptions& options) {
+    std::error_code unknown;
+    const auto size = std::filesystem::file_size(kst::PathFromUtf8(input.path), unknown);
+    return unknown || batch.Takes(static_cast<std::int64_t>(size) + PadBytes(options));
+}
+
 int TrimAll(const CliOptions& options, std::ostream& out, std::ostream& err) {
     ProgressBar bar(err, options.progress && StderrIsTerminal());
     CliHost host(options, err, bar);
     bool anyFailed = false;
     Summary summary;
     ClaimedOutputs claimed;
-    for (const Input& input : TypedInputs(options.files, options.recursive, options.outDir)) {
-        if (StopSignal() != 0) {
-            break;
-        }
-        const FileReport report = TrimOne(host, options, input, claimed);
-        if (report.status == FileStatus::Trimmed || report.status == FileStatus::Measured) {
-            claimed.Claim(CopyName(input), input.path);
-        }
-        bar.Erase();
+    kst::OutputBatch batch;
+    HeldReports reports(host, err, batch, [&](const FileReport& report) {
         anyFailed = anyFailed || report.status == FileStatus::Failed;
         summary.Add(report, PadBytes(options));
         if (options.json) {
             out << ReportJson(report) << '\n' << std::flush;
         }
+    });
+    for (const Input& input : TypedInputs(options.files, options.recursive, options.outDir)) {
+        if (StopSignal() != 0) {
+            break;
+        }
+        if (!batch.Empty() && !FitsBeside(batch, input, options)) {
+            reports.Commit();
+        }
+        reports.StartFile();
+        FileOutcome outcome = TrimOne(host, options, input, claimed, batch);
+        if (outcome.report.status == FileStatus::Trimmed ||
+            outcome.report.status == FileStatus::Measured) {
+            claimed.Claim(CopyName(input), input.path);
+        }
+        bar.Erase();
+        reports.Add(std::move(outcome));
+        if (batch.Full()) {
+            reports.Commit();
+        }
     }
+    reports.Commit();
     host.WriteLine(summary.Line());
     if (options.json) {
         out << summary.JsonLine() << '\n' << std::flush;

@@ -4,9 +4,11 @@
 #include "intparse.h"
 #include "joberror.h"
 #include "messages.h"
+#include "outputbatch.h"
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <string>
 
 namespace kst {
@@ -235,8 +237,19 @@ void CommitOutput(OutputFile& out, const JobState& state) {
     }
 }
 
+// In a batch the copy waits, whole and unflushed, to be committed with others
+// when it fits. False when it is to be committed now.
+bool HoldInBatch(std::unique_ptr<OutputFile>& out, const JobState& state, std::int64_t size) {
+    if (state.batch == nullptr || !out->Renames() || !state.batch->Takes(size)) {
+        return false;
+    }
+    state.batch->Hold(std::move(out), size, state.outputText);
+    return true;
+}
+
 void CreateOutput(OutputFile& out, const JobState& state) {
-    switch (out.Create(state.outputPath, state.instream)) {
+    FolderTemps* const temps = state.batch != nullptr ? &state.batch->Temps() : nullptr;
+    switch (out.Create(state.outputPath, state.instream, SpecialDestination::WriteInPlace, temps)) {
     case CreateResult::Created:
         return;
     case CreateResult::SameFile:
@@ -257,7 +270,8 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
 
     const std::int64_t padcount = ReadPadCount(host);
     // Removed again on every way out but the two endings below.
-    OutputFile outstream;
+    auto output = std::make_unique<OutputFile>();
+    OutputFile& outstream = *output;
     CreateOutput(outstream, state);
 
     // A stop while the sinks take a removed run (long for a large sparse
@@ -282,10 +296,17 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     // Both endings keep the output under its name, release both files and
     // bring Execute back.
     const auto end = [&](const char* line, JobEnding ending) {
-        CommitOutput(outstream, state);
+        state.held =
+            ending == JobEnding::Finished &&
+            HoldInBatch(output, state, std::max<std::int64_t>(padcount, 0) + state.outsize);
+        if (!state.held) {
+            CommitOutput(outstream, state);
+        }
         state.instream.Close();
         buttons.Restore();
-        host.AppendLog(line);
+        if (!state.held) {
+            host.AppendLog(line);
+        }
         return ending;
     };
 

@@ -6,6 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <span>
+#include <vector>
 
 namespace kst {
 
@@ -76,7 +79,7 @@ private:
     std::int64_t openSize_ = -1;
     std::int64_t openTime_ = 0;
 #ifndef _WIN32
-    int writeWatch_ = -1; // reports writes by others where the system can
+    int writeWatch_ = -1; // the process's watch on it, where the system has one
 #endif
     static NativeHandle InvalidHandle();
     friend class OutputFile;
@@ -100,6 +103,20 @@ enum class SpecialDestination {
     Replace,      // restored files: replaced like a file, never written through
 };
 
+// The temporary names in the folders a run of jobs writes into, each folder
+// listed once: in a folder of many files a listing per output would cost
+// more than the copy. The outputs made with it sweep the stale temporaries
+// of their own names from the list.
+class FolderTemps {
+public:
+    // The temporary names in folder when this run first asked; entries are
+    // taken out as outputs deal with them.
+    std::vector<std::filesystem::path>& In(const std::filesystem::path& folder);
+
+private:
+    std::map<std::filesystem::path, std::vector<std::filesystem::path>> folders_;
+};
+
 // The output. A destination that is absent, a regular file or a link is
 // written under a fresh temporary name beside it (created new and exclusive,
 // private to its owner, locked like the input) and only Commit puts it under
@@ -120,10 +137,12 @@ public:
     // Refuses a folder, a destination that leads back to the input, a file
     // held by someone else or one this process may not write, and touches
     // none of them. Temporary files of the destination that a job left when
-    // it died are removed first.
+    // it died are removed first: found by listing the folder, or in temps
+    // when given (a batch's, which lists each folder once).
     // input is also the reference whose permissions the finished file takes.
     CreateResult Create(const std::filesystem::path& destination, const InputFile& input,
-                        SpecialDestination special = SpecialDestination::WriteInPlace);
+                        SpecialDestination special = SpecialDestination::WriteInPlace,
+                        FolderTemps* temps = nullptr);
     // Writes all of buffer; returns the count stored, less on failure.
     std::int64_t Write(const std::uint8_t* buffer, std::int64_t length);
     // Appends length bytes of input from pos inside the system where it can:
@@ -156,6 +175,17 @@ public:
     // and makes the folder entry durable. False when the data could not be
     // stored or named; the file is then removed on Discard.
     bool Commit();
+    // Commit in steps, for outputs committed as a group. Flush and
+    // FlushTogether store the data (false for each that could not be);
+    // PutInPlace renames a flushed file onto its destination; SyncFolder
+    // makes the names in its folder durable, once for all the outputs there.
+    bool Flush();
+    static std::vector<bool> FlushTogether(std::span<OutputFile* const> outputs);
+    bool PutInPlace();
+    void SyncFolder();
+    // True when Commit has a temporary to rename (not a device written in
+    // place).
+    bool Renames() const { return !tempPath_.empty(); }
     // Closes and removes what was written, unless it was committed or
     // written in place.
     void Discard();

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <set>
 #include <string>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -56,32 +58,88 @@ bool ReadStamp(int fd, std::int64_t& size, std::int64_t& time) {
 // A file's time moves with the clock's tick, so a write within the tick of
 // the one before can leave it as it was. On Linux a watch on the open file
 // reports every write and truncation, by anyone; where none can be had the
-// size and time stand alone.
-int WatchWrites(int fd) {
-#ifdef __linux__
-    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (watch >= 0 && ::inotify_add_watch(watch, self.c_str(), IN_MODIFY) < 0) {
-        ::close(watch);
-        return kClosed;
+// size and time stand alone. The process keeps one watching instance, whose
+// watches come and go with the inputs: closing an instance waits on the
+// system for up to milliseconds, a batch of small files would pay it each.
+class WriteWatches {
+public:
+    static WriteWatches& Process() {
+        static WriteWatches* const watches = new WriteWatches; // closed by the exit
+        return *watches;
     }
-    return watch;
-#else
-    (void)fd;
-    return kClosed;
-#endif
-}
 
-// Events stay queued (only counted, never read), so a report is not lost.
-bool WritesReported(int watch) {
+    // The watch for fd's file, kClosed when none can be had.
+    int Add(int fd) {
 #ifdef __linux__
-    int pending = 0;
-    return watch != kClosed && ::ioctl(watch, FIONREAD, &pending) == 0 && pending > 0;
+        const std::lock_guard lock(mutex_);
+        if (instance_ == kClosed) {
+            instance_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        }
+        Drain(); // reports for a watch of the same number that went before
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        const int watch =
+            instance_ == kClosed ? -1 : ::inotify_add_watch(instance_, self.c_str(), IN_MODIFY);
+        if (watch < 0) {
+            return kClosed;
+        }
+        if (users_[watch]++ == 0) {
+            written_.erase(watch);
+        }
+        return watch;
 #else
-    (void)watch;
-    return false;
+        (void)fd;
+        return kClosed;
 #endif
-}
+    }
+
+    void Remove(int watch) {
+#ifdef __linux__
+        const std::lock_guard lock(mutex_);
+        Drain();
+        if (--users_[watch] == 0) {
+            users_.erase(watch);
+            written_.erase(watch);
+            ::inotify_rm_watch(instance_, watch);
+        }
+#else
+        (void)watch;
+#endif
+    }
+
+    bool Reported(int watch) {
+        const std::lock_guard lock(mutex_);
+        Drain();
+        return written_.contains(watch);
+    }
+
+private:
+    // Takes every pending report; an overflowed queue counts as a write to
+    // every file watched.
+    void Drain() {
+#ifdef __linux__
+        alignas(inotify_event) char events[4096];
+        ssize_t n = 0;
+        while ((n = ::read(instance_, events, sizeof events)) > 0) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                if (event->mask & IN_Q_OVERFLOW) {
+                    for (const auto& [watch, users] : users_) {
+                        written_.insert(watch);
+                    }
+                } else if ((event->mask & IN_MODIFY) && users_.contains(event->wd)) {
+                    written_.insert(event->wd);
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+#endif
+    }
+
+    std::mutex mutex_;
+    int instance_ = kClosed;
+    std::map<int, int> users_; // inputs open per watch: one file may be open twice
+    std::set<int> written_;    // watches with a write reported
+};
 
 void CloseQuietly(int& fd) {
     if (fd != kClosed) {
@@ -130,7 +188,7 @@ bool InputFile::Open(const std::filesystem::path& path, Watch watch, Links links
     }
     handle_ = fd;
     // Before the stamp: no write falls between.
-    writeWatch_ = watch == Watch::Writes ? WatchWrites(fd) : kClosed;
+    writeWatch_ = watch == Watch::Writes ? WriteWatches::Process().Add(fd) : kClosed;
     if (!ReadStamp(fd, openSize_, openTime_)) {
         Close();
         return false;
@@ -144,7 +202,10 @@ bool InputFile::IsOpen() const {
 
 void InputFile::Close() {
     CloseQuietly(handle_);
-    CloseQuietly(writeWatch_);
+    if (writeWatch_ != kClosed) {
+        WriteWatches::Process().Remove(writeWatch_);
+        writeWatch_ = kClosed;
+    }
 }
 
 std::int64_t InputFile::Size() const {
@@ -228,8 +289,8 @@ std::int64_t InputFile::HoleFrom(std::int64_t pos) const {
 bool InputFile::Unchanged() const {
     std::int64_t size = 0;
     std::int64_t time = 0;
-    return !WritesReported(writeWatch_) && ReadStamp(handle_, size, time) && size == openSize_ &&
-           time == openTime_;
+    return (writeWatch_ == kClosed || !WriteWatches::Process().Reported(writeWatch_)) &&
+           ReadStamp(handle_, size, time) && size == openSize_ && time == openTime_;
 }
 
 OutputFile::~OutputFile() {
@@ -266,35 +327,51 @@ CreateResult CheckReplaceable(int folder, const std::string& name, const InputFi
     return result;
 }
 
-// Temporary files of this destination whose job died: nobody holds their
-// lock any more. Links and anything else that is no regular file are left.
-void RemoveStaleTemps(int folder, const std::filesystem::path& finalName) {
+// The names in the folder that have the form of temporary names.
+std::vector<std::filesystem::path> ListTemps(int folder) {
+    std::vector<std::filesystem::path> names;
     const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* const dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
     if (dir == nullptr) {
         if (listing >= 0) {
             ::close(listing);
         }
-        return;
+        return names;
     }
     while (const dirent* entry = ::readdir(dir)) {
-        if (TempNameProcess(finalName, entry->d_name) < 0) {
-            continue;
+        if (IsTempName(entry->d_name)) {
+            names.emplace_back(entry->d_name);
         }
-        int fd = ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        struct stat st {};
-        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockExclusive(fd)) {
-            ::unlinkat(folder, entry->d_name, 0);
-        }
-        CloseQuietly(fd);
     }
     ::closedir(dir);
+    return names;
+}
+
+// Temporary files of this destination whose job died, taken out of names:
+// nobody holds their lock any more. Links and anything else that is no
+// regular file are left.
+void RemoveStaleTemps(int folder, const std::filesystem::path& finalName,
+                      std::vector<std::filesystem::path>& names) {
+    std::erase_if(names, [&](const std::filesystem::path& name) {
+        if (TempNameProcess(finalName, name) < 0) {
+            return false;
+        }
+        int fd = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockExclusive(fd)) {
+            ::unlinkat(folder, name.c_str(), 0);
+        }
+        CloseQuietly(fd);
+        return true;
+    });
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& destination) {
+    return destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(".");
 }
 
 int OpenFolder(const std::filesystem::path& destination) {
-    const std::filesystem::path folder =
-        destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(".");
-    return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return ::open(FolderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 // Retried with new tokens should a name be taken, by chance or on purpose.
@@ -351,8 +428,22 @@ void TakePermissions(int fd, int mode, int group) {
 
 } // namespace
 
+std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path& folder) {
+    std::error_code error;
+    const std::filesystem::path key = std::filesystem::absolute(folder, error).lexically_normal();
+    const auto [entry, added] = folders_.try_emplace(key);
+    if (added) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            entry->second = ListTemps(fd);
+            ::close(fd);
+        }
+    }
+    return entry->second;
+}
+
 CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
-                                SpecialDestination special) {
+                                SpecialDestination special, FolderTemps* temps) {
     Discard();
     const auto failed = [this](OsErrorCode error) {
         error_ = error;
@@ -404,7 +495,12 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
             return check;
         }
     }
-    RemoveStaleTemps(folder_, finalName);
+    if (temps != nullptr) {
+        RemoveStaleTemps(folder_, finalName, temps->In(FolderOf(destination)));
+    } else {
+        std::vector<std::filesystem::path> names = ListTemps(folder_);
+        RemoveStaleTemps(folder_, finalName, names);
+    }
     std::filesystem::path tempName;
     int fd = CreateTemp(folder_, finalName, tempName);
     if (fd < 0 || !LockExclusive(fd)) {
@@ -416,36 +512,104 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
     return CreateResult::Created;
 }
 
-bool OutputFile::Commit() {
-    if (tempPath_.empty()) {
-        const bool ok = handle_ == kClosed || ::close(handle_) == 0;
-        handle_ = kClosed;
-        return ok;
-    }
+namespace {
+
+// 0 once the data of fd is stored, else the system's reason.
+OsErrorCode SyncData(int fd) {
     int synced = 0;
     do {
-        synced = ::fdatasync(handle_);
+        synced = ::fdatasync(fd);
     } while (synced != 0 && errno == EINTR);
+    return synced == 0 ? 0 : errno;
+}
+
+// The tests' probe stands for a flush that failed.
+OsErrorCode Probed(OsErrorCode error) {
+    return error == 0 && !CommitProbePasses() ? EIO : error;
+}
+
+} // namespace
+
+bool OutputFile::Flush() {
+    const OsErrorCode error = Probed(SyncData(handle_));
     TakePermissions(handle_, mode_, group_);
-    // Renamed while still locked, so no other job takes it for one left
-    // behind by a dead job and removes it.
-    if (synced != 0) {
-        error_ = errno;
-        return false;
+    if (error != 0) {
+        error_ = error;
     }
-    if (!CommitProbePasses()) {
-        error_ = EIO; // the probe stands for a flush that failed
-        return false;
+    return error == 0;
+}
+
+std::vector<bool> OutputFile::FlushTogether(std::span<OutputFile* const> outputs) {
+    std::vector<bool> flushed;
+#ifdef __linux__
+    if (outputs.size() > 1) {
+        // One sync of each file system stores every file of the group and its
+        // size, where a flush per file would wait on the disk for each.
+        for (OutputFile* out : outputs) {
+            TakePermissions(out->handle_, out->mode_, out->group_);
+            ::sync_file_range(out->handle_, 0, 0, SYNC_FILE_RANGE_WRITE);
+        }
+        std::set<dev_t> synced;
+        bool allStored = true;
+        for (OutputFile* out : outputs) {
+            struct stat st {};
+            const bool known = ::fstat(out->handle_, &st) == 0;
+            if (!known || (synced.insert(st.st_dev).second && ::syncfs(out->handle_) != 0)) {
+                allStored = false;
+            }
+        }
+        constexpr unsigned kWaitWritten =
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+        for (OutputFile* out : outputs) {
+            // After a sync that failed somewhere, each file is stored alone to
+            // tell which were hurt; else only its own write errors are asked.
+            const OsErrorCode error = !allStored ? SyncData(out->handle_)
+                                      : ::sync_file_range(out->handle_, 0, 0, kWaitWritten) != 0
+                                          ? errno
+                                          : 0;
+            const OsErrorCode probed = Probed(error);
+            if (probed != 0) {
+                out->error_ = probed;
+            }
+            flushed.push_back(probed == 0);
+        }
+        return flushed;
     }
+#endif
+    for (OutputFile* out : outputs) {
+        flushed.push_back(out->Flush());
+    }
+    return flushed;
+}
+
+// Renamed while still locked, so no other job takes it for one left behind
+// by a dead job and removes it.
+bool OutputFile::PutInPlace() {
     if (::renameat(folder_, tempPath_.filename().c_str(), folder_,
                    destination_.filename().c_str()) != 0) {
         error_ = errno;
         return false;
     }
     tempPath_.clear();
-    // The data is on the disk already; a folder that cannot be synced (some
-    // file systems refuse) leaves only the name's durability to the system.
+    return true;
+}
+
+// The data is on the disk already; a folder that cannot be synced (some file
+// systems refuse) leaves only the name's durability to the system.
+void OutputFile::SyncFolder() {
     ::fsync(folder_);
+}
+
+bool OutputFile::Commit() {
+    if (tempPath_.empty()) {
+        const bool ok = handle_ == kClosed || ::close(handle_) == 0;
+        handle_ = kClosed;
+        return ok;
+    }
+    if (!Flush() || !PutInPlace()) {
+        return false;
+    }
+    SyncFolder();
     CloseQuietly(handle_);
     return true;
 }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace kst {
 namespace {
@@ -252,26 +253,41 @@ std::filesystem::path FolderOf(const std::filesystem::path& destination) {
     return destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(L".");
 }
 
-// Temporary files of this destination whose job died. One still being
-// written is held without sharing, so its removal fails anyway.
-void RemoveStaleTemps(const std::filesystem::path& destination) {
-    const std::filesystem::path finalName = destination.filename();
-    const std::wstring pattern =
-        OpenablePath(FolderOf(destination) / TempNamePrefix(finalName)) + L"*";
+// The names in the folder that have the form of temporary names.
+std::vector<std::filesystem::path> ListTemps(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> names;
     WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    HANDLE search = ::FindFirstFileW(OpenablePath(folder / L"*.part").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
-        return;
+        return names;
     }
     do {
-        const std::int64_t pid = TempNameProcess(finalName, found.cFileName);
         const bool plainFile = (found.dwFileAttributes &
                                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-        if (pid >= 0 && plainFile && !ProcessAlive(pid)) {
-            ::DeleteFileW(OpenablePath(FolderOf(destination) / found.cFileName).c_str());
+        if (plainFile && IsTempName(found.cFileName)) {
+            names.emplace_back(found.cFileName);
         }
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);
+    return names;
+}
+
+// Temporary files of this destination whose job died, taken out of names.
+// One still being written is held without sharing, so its removal fails
+// anyway.
+void RemoveStaleTemps(const std::filesystem::path& destination,
+                      std::vector<std::filesystem::path>& names) {
+    const std::filesystem::path finalName = destination.filename();
+    std::erase_if(names, [&](const std::filesystem::path& name) {
+        const std::int64_t pid = TempNameProcess(finalName, name);
+        if (pid < 0) {
+            return false;
+        }
+        if (!ProcessAlive(pid)) {
+            ::DeleteFileW(OpenablePath(FolderOf(destination) / name).c_str());
+        }
+        return true;
+    });
 }
 
 // The file at the destination, opened as writing into it would have opened
@@ -297,10 +313,20 @@ HANDLE CreateTemp(const std::filesystem::path& destination, std::filesystem::pat
 
 } // namespace
 
+std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path& folder) {
+    std::error_code error;
+    const std::filesystem::path key = std::filesystem::absolute(folder, error).lexically_normal();
+    const auto [entry, added] = folders_.try_emplace(key);
+    if (added) {
+        entry->second = ListTemps(folder);
+    }
+    return entry->second;
+}
+
 // The temporary file is held without sharing until it is renamed: no one
 // else opens it meanwhile. The finished file takes its folder's access rules.
 CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
-                                SpecialDestination special) {
+                                SpecialDestination special, FolderTemps* temps) {
     Discard();
     const auto failed = [this](DWORD error) {
         error_ = static_cast<OsErrorCode>(error);
@@ -337,7 +363,12 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
             }
         }
     }
-    RemoveStaleTemps(destination);
+    if (temps != nullptr) {
+        RemoveStaleTemps(destination, temps->In(FolderOf(destination)));
+    } else {
+        std::vector<std::filesystem::path> names = ListTemps(FolderOf(destination));
+        RemoveStaleTemps(destination, names);
+    }
     HANDLE h = CreateTemp(destination, tempPath_);
     if (h == INVALID_HANDLE_VALUE) {
         tempPath_.clear();
@@ -347,12 +378,7 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
     return CreateResult::Created;
 }
 
-bool OutputFile::Commit() {
-    if (tempPath_.empty()) {
-        const bool ok = handle_ == INVALID_HANDLE_VALUE || ::CloseHandle(handle_) != 0;
-        handle_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
+bool OutputFile::Flush() {
     if (!::FlushFileBuffers(handle_)) {
         error_ = static_cast<OsErrorCode>(::GetLastError());
         return false;
@@ -361,8 +387,22 @@ bool OutputFile::Commit() {
         error_ = ERROR_WRITE_FAULT; // the probe stands for a flush that failed
         return false;
     }
-    // Closed first: a file held without sharing cannot be renamed. A job
-    // that meets it now leaves it alone, its process being alive.
+    return true;
+}
+
+// Windows has no flush of a whole volume for a program without rights over
+// it: each file is flushed on its own.
+std::vector<bool> OutputFile::FlushTogether(std::span<OutputFile* const> outputs) {
+    std::vector<bool> flushed;
+    for (OutputFile* out : outputs) {
+        flushed.push_back(out->Flush());
+    }
+    return flushed;
+}
+
+// Closed first: a file held without sharing cannot be renamed. A job that
+// meets it now leaves it alone, its process being alive.
+bool OutputFile::PutInPlace() {
     CloseQuietly(handle_);
     if (!::MoveFileExW(OpenablePath(tempPath_).c_str(), OpenablePath(destination_).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -371,6 +411,18 @@ bool OutputFile::Commit() {
     }
     tempPath_.clear();
     return true;
+}
+
+// The rename wrote its folder entry through already.
+void OutputFile::SyncFolder() {}
+
+bool OutputFile::Commit() {
+    if (tempPath_.empty()) {
+        const bool ok = handle_ == INVALID_HANDLE_VALUE || ::CloseHandle(handle_) != 0;
+        handle_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+    return Flush() && PutInPlace();
 }
 
 void OutputFile::Discard() {

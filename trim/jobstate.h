@@ -54,7 +54,9 @@ struct JobState {
     std::int64_t scanSliceBytes = kScanSliceBytes;
     ByteSink* inputSink = nullptr; // JobOptions'
     ByteSink* outputSink = nullptr;
-    bool abortKeepsPart = true; // JobOptions::onAbort
+    bool abortKeepsPart = true;   // JobOptions::onAbort
+    OutputBatch* batch = nullptr; // JobOptions'
+    bool held = false;            // the copy waits in batch
 };
 
 // Sets chunkbuf to length bytes and fills it from the input at pos. A short

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <charconv>
 #include <random>
+#include <string>
+#include <string_view>
 
 namespace kst {
 namespace {
@@ -42,6 +44,8 @@ std::atomic<std::uint64_t>& TokenState() {
     return state;
 }
 
+constexpr std::string_view kTempLead = ".kestrune-";
+
 constexpr std::uint64_t kGolden = 0x9e3779b97f4a7c15ull;
 
 std::atomic<CommitProbe>& Probe() {
@@ -61,7 +65,7 @@ bool CommitProbePasses() {
 }
 
 std::filesystem::path TempNamePrefix(const std::filesystem::path& finalName) {
-    return ".kestrune-" + Hex(NameHash(finalName), 16) + "-";
+    return std::string(kTempLead) + Hex(NameHash(finalName), 16) + "-";
 }
 
 std::filesystem::path TempName(const std::filesystem::path& finalName, std::uint64_t processId,
@@ -82,6 +86,11 @@ std::int64_t TempNameProcess(const std::filesystem::path& finalName,
     const char* const first = text.data() + prefix.size();
     const auto [end, error] = std::from_chars(first, text.data() + text.size(), pid);
     return error == std::errc{} && end != first && *end == '-' ? pid : -1;
+}
+
+bool IsTempName(const std::filesystem::path& name) {
+    const std::string text = name.string();
+    return text.starts_with(kTempLead) && text.ends_with(".part");
 }
 
 std::uint64_t NextTempToken() {

@@ -27,6 +27,9 @@ std::filesystem::path TempName(const std::filesystem::path& finalName, std::uint
 std::int64_t TempNameProcess(const std::filesystem::path& finalName,
                              const std::filesystem::path& name);
 
+// True when name has the form of a temporary name, whatever its final name.
+bool IsTempName(const std::filesystem::path& name);
+
 // A fresh token for each temporary file of this process.
 std::uint64_t NextTempToken();
 

@@ -90,7 +90,7 @@ void SettleTail(JobState& state, const JobOptions& options) {
 
 JobResult ResultOf(const JobState& state, JobEnding ending) {
     return JobResult{ending,        state.insize,     state.fzero, state.mzero,
-                     state.outsize, state.outputPath, state.fill};
+                     state.outsize, state.outputPath, state.fill,  state.held};
 }
 
 // The sinks of a job that writes nothing: the kept bytes read once more
@@ -143,6 +143,7 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     state.inputSink = options.inputSink;
     state.outputSink = options.outputSink;
     state.abortKeepsPart = options.onAbort == JobOptions::OnAbort::KeepPart;
+    state.batch = options.batch;
 
     host.ClearLog();
     OpenInput(state, host);

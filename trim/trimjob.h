@@ -26,6 +26,7 @@ struct MeasuredRuns {
 };
 
 struct JobResult;
+class OutputBatch;
 
 struct JobOptions {
     // The byte whose runs are trimmed; the window always uses 0.
@@ -63,6 +64,11 @@ struct JobOptions {
     // ever taken for a finished one.
     enum class OnAbort { KeepPart, Drop };
     OnAbort onAbort = OnAbort::KeepPart;
+    // Opt-in (a batch of jobs): the output folders' stale temporaries are
+    // looked for once per batch, and a finished copy that fits waits in the
+    // batch, unflushed under its temporary name, instead of being committed
+    // on its own (JobResult::held); its "終わり" is then the batch's to log.
+    OutputBatch* batch = nullptr;
 };
 
 enum class JobEnding {
@@ -81,6 +87,9 @@ struct JobResult {
     std::int64_t outputSize = 0; // 0 unless the job got as far as computing it
     std::filesystem::path output;
     std::uint8_t fill = 0; // the byte trimmed, as JobOptions::chooseFill picked it
+    // Finished with the copy waiting in JobOptions::batch: done only once the
+    // batch commits it.
+    bool held = false;
 };
 
 // The whole job behind Execute. Failures are thrown as JobError after every
