@@ -63,6 +63,7 @@ const RowGroup kGroups[] = {
     {"trim", bench::TrimCopyRows},
     {"clones", bench::CloneRows},
     {"hash", bench::HashRows},
+    {"batch", bench::BatchRows},
     // Last: it writes two copies of 4 GiB.
     {"memory", bench::MemoryRows},
 };

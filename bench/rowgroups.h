@@ -28,6 +28,9 @@ void TrimCopyRows(Report& report, const std::filesystem::path& folder);
 // Whole processes against cp and sync: clones on loop-mounted btrfs and XFS
 // (root only) and a copy across a 64 GiB hole.
 void CloneRows(Report& report, const std::filesystem::path& folder);
+// A batch of 10,000 small files against cp and sync, and one of 1,000 in a
+// crowded folder against the same alone.
+void BatchRows(Report& report, const std::filesystem::path& folder);
 // A trim with --hash sha256 against sha256sum of its input and output.
 void HashRows(Report& report, const std::filesystem::path& folder);
 

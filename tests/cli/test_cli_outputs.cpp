@@ -2,8 +2,13 @@
 // Whole commands run in this process: which input may write which copy, and
 // what a walk takes. No child is needed to see these faults.
 #include "clitest.h"
+#include "file.h"
+#include "joberror.h"
+#include "messages.h"
+#include "tempname.h"
 #include "trimrun.h"
 
+#include <atomic>
 #include <sstream>
 
 namespace {
@@ -14,6 +19,7 @@ struct InProcessRun {
     int status = -1;
     std::vector<json> reports;
     json summary;
+    std::string err;
 };
 
 class CliOutputsTest : public CliTest {
@@ -41,6 +47,7 @@ protected:
         run.status = kst::cli::RunCommand(static_cast<int>(argv.size()), argv.data(), out, err);
         run.reports = JsonLines(out.str());
         run.summary = JsonSummary(out.str());
+        run.err = err.str();
         return run;
     }
 };
@@ -112,6 +119,110 @@ TEST_F(CliOutputsTest, WalkSkipsLinksToFilesButNamedLinksAreFollowed) {
     ASSERT_EQ(named.reports.size(), 1u);
     EXPECT_EQ(named.reports[0]["status"], "trimmed");
     EXPECT_EQ(ReadAll(At("d1/b(KST).bin")), TrimmedCopy(second, 0, 30));
+}
+
+// A batch's copies wait in one group and are committed together. A fault at
+// one of them fails that file alone: the others are whole under their names,
+// each reported after its own "終わり", in input order; nothing of the failed
+// one is left, under its name or a temporary one.
+enum class GroupFault { None, FolderAtTheCopysName, FlushFails };
+
+struct GroupRow {
+    const char* name;
+    GroupFault fault;
+    const char* errorKind; // of the third file
+};
+void PrintTo(const GroupRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliGroupTest : public CliOutputsTest, public testing::WithParamInterface<GroupRow> {
+protected:
+    static constexpr int kFiles = 5;
+    static constexpr int kFaulty = 2;
+    void TearDown() override { kst::SetCommitProbe(nullptr); }
+    static bool ThirdFlushFails() {
+        static std::atomic<int> flushes{0};
+        return ++flushes % kFiles != kFaulty + 1;
+    }
+    static std::string Name(int i, const char* suffix) {
+        return "d1/" + std::string(1, static_cast<char>('a' + i)) + suffix;
+    }
+};
+
+TEST_P(CliGroupTest, AFaultFailsOnlyItsOwnFile) {
+    std::vector<std::string> args;
+    for (int i = 0; i < kFiles; ++i) {
+        dir.Write(Name(i, ".bin"), first);
+        args.push_back(Path(Name(i, ".bin")));
+    }
+    if (GetParam().fault == GroupFault::FolderAtTheCopysName) {
+        std::filesystem::create_directories(At(Name(kFaulty, "(KST).bin")));
+    }
+    if (GetParam().fault == GroupFault::FlushFails) {
+        kst::SetCommitProbe(&ThirdFlushFails);
+    }
+    const InProcessRun run = RunHere(args);
+    ASSERT_EQ(run.reports.size(), static_cast<std::size_t>(kFiles));
+    std::vector<std::string> lines; // each file's first and last
+    for (int i = 0; i < kFiles; ++i) {
+        lines.push_back(kst::FormatMessage(kst::msg::kSizeLine, args[i]) +
+                        std::to_string(first.size()));
+        const bool faulty = i == kFaulty && GetParam().fault != GroupFault::None;
+        EXPECT_EQ(run.reports[i]["path"], args[i]);
+        EXPECT_EQ(run.reports[i]["status"], faulty ? "failed" : "trimmed") << i;
+        if (faulty) {
+            EXPECT_EQ(run.reports[i]["error_kind"], GetParam().errorKind);
+            EXPECT_FALSE(std::filesystem::is_regular_file(At(Name(i, "(KST).bin"))));
+            lines.push_back(run.reports[i]["error"]);
+        } else {
+            EXPECT_EQ(ReadAll(At(Name(i, "(KST).bin"))), TrimmedCopy(first, 0, 30)) << i;
+            lines.push_back(kst::msg::kFinished);
+        }
+    }
+    EXPECT_EQ(run.status, GetParam().fault == GroupFault::None ? 0 : 1);
+    EXPECT_TRUE(TempFilesIn(At("d1")).empty());
+    // Each file's outcome comes before the next file's first line.
+    std::vector<std::string> seen;
+    std::istringstream err(run.err);
+    for (std::string line; std::getline(err, line);) {
+        if (std::find(lines.begin(), lines.end(), line) != lines.end()) {
+            seen.push_back(line);
+        }
+    }
+    EXPECT_EQ(seen, lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Group, CliGroupTest,
+    testing::Values(GroupRow{"AllCommitted", GroupFault::None, ""},
+                    GroupRow{"FolderAtTheCopysName", GroupFault::FolderAtTheCopysName,
+                             "create_failed"},
+                    GroupRow{"FlushFails", GroupFault::FlushFails, "write_failed"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Stale temporaries of the copies written are still removed, from one listing
+// of their folder per run: a name that appears after it is not seen again.
+TEST_F(CliOutputsTest, StaleTemporariesAreSweptFromOneListingOfTheFolder) {
+    const std::uint64_t deadProcess = 999999;
+    const auto stale = [&](const char* copy, std::uint64_t token) {
+        const auto path = At("d1") / kst::TempName(copy, deadProcess, token);
+        dir.Write(Utf8(path.lexically_relative(dir.Path())), first);
+        return path;
+    };
+    const auto ofA = stale("a(KST).bin", 1);
+    const auto ofB = stale("b(KST).bin", 2);
+    dir.Write("d1/b.bin", first);
+    const InProcessRun run = RunHere({Path("d1/a.bin"), Path("d1/b.bin")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_FALSE(std::filesystem::exists(ofA));
+    EXPECT_FALSE(std::filesystem::exists(ofB));
+
+    kst::FolderTemps temps;
+    EXPECT_TRUE(temps.In(At("d1")).empty());
+    const auto late = stale("c(KST).bin", 3);
+    EXPECT_TRUE(temps.In(At("d1")).empty());
+    EXPECT_EQ(kst::FolderTemps().In(At("d1")), std::vector{late.filename()});
 }
 
 } // namespace
