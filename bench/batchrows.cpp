@@ -24,8 +24,9 @@ constexpr std::int64_t kFileBytes = 4096;
 constexpr std::int64_t kKeptBytes = 3000; // the rest is the tail run
 constexpr int kRounds = 3;
 
-// count files of random data and a zero tail, in folder, by their paths.
-std::vector<std::string> MakeInputs(const fs::path& folder, int count) {
+// count files of random data and a zero tail in folder; returns their paths
+// as they will be in run.
+std::vector<std::string> MakeInputs(const fs::path& folder, int count, const fs::path& run) {
     fs::create_directories(folder);
     std::vector<std::string> paths;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kFileBytes), 0);
@@ -36,7 +37,7 @@ std::vector<std::string> MakeInputs(const fs::path& folder, int count) {
         Expect(::read(random.Get(), bytes.data(), kKeptBytes) == kKeptBytes &&
                    ::write(file.Get(), bytes.data(), bytes.size()) == kFileBytes,
                "writing " + path.string());
-        paths.push_back(path.string());
+        paths.push_back((run / path.filename()).string());
     }
     return paths;
 }
@@ -47,23 +48,22 @@ void MakeCrowd(const fs::path& folder, int count) {
     }
 }
 
-// The copies the CLI writes beside its inputs, removed before each run.
-void RemoveCopies(const fs::path& folder) {
-    std::vector<fs::path> copies;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        if (entry.path().filename().string().find("(KST)") != std::string::npos) {
-            copies.push_back(entry.path());
-        }
-    }
-    for (const fs::path& copy : copies) {
-        fs::remove(copy);
-    }
+// A fresh copy of the inputs for each run, their folder made anew: one that
+// has seen thousands of files come and go makes each new entry several times
+// slower, and the baseline writes into a new folder too. Synced, so no
+// writeback of it is left for the run.
+void Refresh(const fs::path& inputs, const fs::path& run) {
+    fs::remove_all(run);
+    fs::copy(inputs, run, fs::copy_options::recursive);
+    ::sync();
 }
-
-TimedRun CpAndSync(const std::vector<std::string>& inputs, const fs::path& target) {
-    return [inputs, target] {
+// inputs name the files of run, made afresh from those of source.
+TimedRun CpAndSync(const std::vector<std::string>& inputs, const fs::path& source,
+                   const fs::path& run, const fs::path& target) {
+    return [inputs, source, run, target] {
         fs::remove_all(target);
         fs::create_directories(target);
+        Refresh(source, run);
         std::vector<std::string> cp{"cp"};
         cp.insert(cp.end(), inputs.begin(), inputs.end());
         cp.push_back(target.string());
@@ -73,11 +73,12 @@ TimedRun CpAndSync(const std::vector<std::string>& inputs, const fs::path& targe
     };
 }
 
-TimedRun CliBatch(const std::vector<std::string>& inputs, const fs::path& folder) {
+TimedRun CliBatch(const std::vector<std::string>& inputs, const fs::path& source,
+                  const fs::path& run) {
     std::vector<std::string> args{CliProgram().string(), "--json"};
     args.insert(args.end(), inputs.begin(), inputs.end());
     ProcessJob job(std::move(args));
-    job.before = [folder] { RemoveCopies(folder); };
+    job.before = [source, run] { Refresh(source, run); };
     job.check = [count = inputs.size()](const ProcessRun& run) {
         Expect(run.out.find("\"trimmed\":" + std::to_string(count) + ",") != std::string::npos,
                "a batch of " + std::to_string(count) + " trimmed in full");
@@ -89,24 +90,25 @@ TimedRun CliBatch(const std::vector<std::string>& inputs, const fs::path& folder
 
 void bench::BatchRows(Report& report, const fs::path& folder) {
     const fs::path batch = folder / "batch";
-    const std::vector<std::string> many = MakeInputs(batch / "src", kBatchFiles);
+    const std::vector<std::string> many = MakeInputs(batch / "src", kBatchFiles, batch / "run");
     ::sync();
     const auto measured = Measure(kBatchFiles * kFileBytes,
-                                  {CpAndSync(many, batch / "cp"), CliBatch(many, batch / "src")},
+                                  {CpAndSync(many, batch / "src", batch / "run", batch / "cp"),
+                                   CliBatch(many, batch / "src", batch / "run")},
                                   kRounds);
     report.Versus("batch of 10,000 x 4 KB, vs cp + sync", "1 MB", measured[1], measured[0], 0.5);
     fs::remove_all(batch);
 
-    const fs::path alone = folder / "alone";
-    const fs::path crowded = folder / "crowded";
-    const std::vector<std::string> few = MakeInputs(alone, kFewFiles);
-    const std::vector<std::string> crowd = MakeInputs(crowded, kFewFiles);
-    MakeCrowd(crowded, kCrowd);
+    const fs::path few = folder / "few";
+    const std::vector<std::string> alone = MakeInputs(few / "alone", kFewFiles, few / "run");
+    fs::copy(few / "alone", few / "crowded");
+    MakeCrowd(few / "crowded", kCrowd);
     ::sync();
     const auto beside = Measure(kFewFiles * kFileBytes,
-                                {CliBatch(few, alone), CliBatch(crowd, crowded)}, kRounds);
+                                {CliBatch(alone, few / "alone", few / "run"),
+                                 CliBatch(alone, few / "crowded", few / "run")},
+                                kRounds);
     report.Versus("batch of 1,000 beside 20,000 entries, vs alone", "1 MB", beside[1], beside[0],
                   0.9);
-    fs::remove_all(alone);
-    fs::remove_all(crowded);
+    fs::remove_all(few);
 }

@@ -38,16 +38,21 @@ std::string CopyName(const Input& input) {
     return input.outDir ? OutputInFolder(*input.outDir, input.path) : OutputBesideInput(input.path);
 }
 
-namespace {
-
-// One key per file: the path made absolute and resolved as far as it exists.
-std::filesystem::path OutputKey(const std::string& copy) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(copy), error);
-    std::filesystem::path key = std::filesystem::weakly_canonical(absolute, error);
-    if (error) {
-        key = absolute.lexically_normal();
+// One key per file: its folder made absolute and resolved as far as it
+// exists (once per folder: a batch has thousands of files in one), then its
+// name.
+std::filesystem::path ClaimedOutputs::Key(const std::string& copy) const {
+    const std::filesystem::path path = PathFromUtf8(copy);
+    auto [folder, added] = folders_.try_emplace(path.parent_path());
+    if (added) {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(folder->first, error);
+        folder->second = std::filesystem::weakly_canonical(absolute, error);
+        if (error) {
+            folder->second = absolute.lexically_normal();
+        }
     }
+    std::filesystem::path key = folder->second / path.filename();
 #ifdef _WIN32
     std::wstring text = key.native();
     ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -56,15 +61,13 @@ std::filesystem::path OutputKey(const std::string& copy) {
     return key;
 }
 
-} // namespace
-
 const std::string* ClaimedOutputs::Owner(const std::string& copy) const {
-    const auto found = owners_.find(OutputKey(copy));
+    const auto found = owners_.find(Key(copy));
     return found == owners_.end() ? nullptr : &found->second;
 }
 
 void ClaimedOutputs::Claim(const std::string& copy, const std::string& input) {
-    owners_.emplace(OutputKey(copy), input);
+    owners_.emplace(Key(copy), input);
 }
 
 CopyFolder::CopyFolder(const Input& input) {

@@ -32,7 +32,10 @@ public:
     void Claim(const std::string& copy, const std::string& input);
 
 private:
+    std::filesystem::path Key(const std::string& copy) const;
+
     std::map<std::filesystem::path, std::string> owners_;
+    mutable std::map<std::filesystem::path, std::filesystem::path> folders_; // as resolved
 };
 
 // The folder a walked file's copy goes into under --out-dir, made for the

@@ -7,12 +7,15 @@
 
 #include <filesystem>
 #include <ostream>
+#include <string>
 
 namespace kst::cli {
 
 void CliHost::WriteLine(std::string_view line) {
     bar_.Erase();
-    *log_ << line << '\n' << std::flush;
+    std::string text(line);
+    text += '\n';
+    *log_ << text << std::flush; // one write per line
 }
 
 std::string CliHost::ReadField(Field control) {

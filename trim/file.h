@@ -117,6 +117,10 @@ private:
     std::map<std::filesystem::path, std::vector<std::filesystem::path>> folders_;
 };
 
+// The number of files this process may hold open at once, first raised
+// towards wanted as far as the system allows.
+std::int64_t RaiseOpenFileLimit(std::int64_t wanted);
+
 // The output. A destination that is absent, a regular file or a link is
 // written under a fresh temporary name beside it (created new and exclusive,
 // private to its owner, locked like the input) and only Commit puts it under

@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -427,6 +428,22 @@ void TakePermissions(int fd, int mode, int group) {
 }
 
 } // namespace
+
+std::int64_t RaiseOpenFileLimit(std::int64_t wanted) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    const rlim_t want = static_cast<rlim_t>(wanted);
+    if (limit.rlim_cur < want && limit.rlim_cur != RLIM_INFINITY) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? want : std::min(want, limit.rlim_max);
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? wanted : static_cast<std::int64_t>(limit.rlim_cur);
+}
 
 std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path& folder) {
     std::error_code error;

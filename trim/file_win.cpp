@@ -313,6 +313,11 @@ HANDLE CreateTemp(const std::filesystem::path& destination, std::filesystem::pat
 
 } // namespace
 
+// Handles have no small limit per process.
+std::int64_t RaiseOpenFileLimit(std::int64_t wanted) {
+    return wanted;
+}
+
 std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path& folder) {
     std::error_code error;
     const std::filesystem::path key = std::filesystem::absolute(folder, error).lexically_normal();

@@ -4,11 +4,29 @@
 #include "messages.h"
 #include "outputpath.h"
 
+#include <algorithm>
 #include <set>
 
 namespace kst {
 
+namespace {
+
+// Handles kept for the inputs, the folders walked and the system's own.
+constexpr std::int64_t kSpareHandles = 256;
+
+OutputBatch::Limits DefaultLimits() {
+    OutputBatch::Limits limits;
+    const std::int64_t handles = RaiseOpenFileLimit(2 * limits.files + kSpareHandles);
+    limits.files =
+        static_cast<int>(std::clamp<std::int64_t>((handles - kSpareHandles) / 2, 1, limits.files));
+    return limits;
+}
+
+} // namespace
+
 OutputBatch::OutputBatch(Limits limits) : limits_(limits) {}
+
+OutputBatch::OutputBatch() : OutputBatch(DefaultLimits()) {}
 
 OutputBatch::~OutputBatch() = default;
 

@@ -23,11 +23,13 @@ namespace kst {
 class OutputBatch {
 public:
     struct Limits {
-        int files = 128;
+        int files = 1024;
         std::int64_t bytes = std::int64_t{64} << 20;
     };
     explicit OutputBatch(Limits limits);
-    OutputBatch() : OutputBatch(Limits{}) {}
+    // The default limits, fewer files where the process may not hold two
+    // open handles for each (the file and its folder).
+    OutputBatch();
     // Outputs held and never committed are removed.
     ~OutputBatch();
     OutputBatch(const OutputBatch&) = delete;
