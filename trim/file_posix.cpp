@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
