@@ -562,10 +562,11 @@ std::vector<bool> OutputFile::FlushTogether(std::span<OutputFile* const> outputs
 #ifdef __linux__
     if (outputs.size() > 1) {
         // One sync of each file system stores every file of the group and its
-        // size, where a flush per file would wait on the disk for each.
+        // size, where a flush per file would wait on the disk for each; it
+        // also sends their data to the disk in fewer, larger requests than
+        // starting each file's writeback on its own.
         for (OutputFile* out : outputs) {
             TakePermissions(out->handle_, out->mode_, out->group_);
-            ::sync_file_range(out->handle_, 0, 0, SYNC_FILE_RANGE_WRITE);
         }
         std::set<dev_t> synced;
         bool allStored = true;
