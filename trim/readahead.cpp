@@ -97,6 +97,12 @@ std::int64_t ScanPlan::SlicesPerChunk() const {
     return std::max<std::int64_t>(1, (bufsize + sliceBytes - 1) / sliceBytes);
 }
 
+std::int64_t ScanPlan::BufferBytes() const {
+    const auto page = static_cast<std::int64_t>(kPage);
+    const std::int64_t pages = (std::min(sliceBytes, insize) + page - 1) / page;
+    return std::max<std::int64_t>(pages, 1) * page;
+}
+
 ByteRange ScanPlan::Slice(std::int64_t slice) const {
     const std::int64_t perChunk = SlicesPerChunk();
     const ByteRange chunk = Chunk(slice / perChunk);

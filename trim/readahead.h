@@ -38,6 +38,10 @@ struct ScanPlan {
     std::int64_t SlicesPerChunk() const;
     // Where slice lies in the input; its length is 0 past a short chunk's end.
     ByteRange Slice(std::int64_t slice) const;
+    // A worker's buffer: the longest slice, whole pages, no longer than the
+    // input needs. A batch of small files then does not map and unmap a
+    // slice's worth of pages for each.
+    std::int64_t BufferBytes() const;
 
     const InputFile* input;
     std::int64_t insize;

@@ -96,7 +96,7 @@ public:
         : state_(state), plan_(state, side), reader_(plan_),
           workers_([this](std::int64_t slice, std::uint8_t* buffer,
                           int worker) { return reader_(slice, buffer, worker); },
-                   slices_, plan_.sliceBytes, plan_.twoWorkers) {}
+                   slices_, plan_.BufferBytes(), plan_.twoWorkers) {}
 
     ByteRange Chunk(std::int64_t visit) const { return plan_.Chunk(visit); }
 
