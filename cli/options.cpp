@@ -105,7 +105,8 @@ void AddOptions(CLI::App& app, CliOptions& o, int& fill, std::string& align) {
     app.add_option("FILE", o.files, "Files to trim, one after another");
     app.footer("A run of one fill byte right after " + std::to_string(kOtherRunWarnFrom) +
                " or more bytes of the other is warned about. Stderr ends with a summary line. "
-               "Exit status: 0 all fine, 1 a file failed, 2 bad usage.\n\n"
+               "Exit status: 0 all fine, 1 a file failed, 2 bad usage, 130 after Ctrl-C, 143 after "
+               "SIGTERM.\n\n"
                "Examples:\n"
                "  kestrune-cli --json roms/*.bin          (Linux: the shell expands *.bin)\n"
                "  kestrune-cli.exe --json roms\\*.bin      (Windows: /? for this help)");
