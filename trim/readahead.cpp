@@ -10,6 +10,9 @@
 #include <new>
 #include <system_error>
 #include <utility>
+#ifdef __linux__
+#include <pthread.h>
+#endif
 
 namespace kst {
 namespace {
@@ -155,6 +158,38 @@ SliceWorkers::Allocate(std::int64_t bytes) {
     }
 }
 
+#ifdef __linux__
+CoreSplit::CoreSplit() {
+    const int here = ::sched_getcpu();
+    if (here < 0 || ::pthread_getaffinity_np(::pthread_self(), sizeof before_, &before_) != 0 ||
+        CPU_COUNT(&before_) < 2 || !CPU_ISSET(here, &before_)) {
+        return;
+    }
+    cpu_set_t mine;
+    CPU_ZERO(&mine);
+    CPU_SET(here, &mine);
+    others_ = before_;
+    CPU_CLR(here, &others_);
+    split_ = ::pthread_setaffinity_np(::pthread_self(), sizeof mine, &mine) == 0;
+}
+
+CoreSplit::~CoreSplit() {
+    if (split_) {
+        ::pthread_setaffinity_np(::pthread_self(), sizeof before_, &before_);
+    }
+}
+
+void CoreSplit::Confine(std::thread& helper) {
+    if (split_) {
+        ::pthread_setaffinity_np(helper.native_handle(), sizeof others_, &others_);
+    }
+}
+#else
+CoreSplit::CoreSplit() = default;
+CoreSplit::~CoreSplit() = default;
+void CoreSplit::Confine(std::thread&) {}
+#endif
+
 SliceWorkers::SliceWorkers(Tester test, std::int64_t slices, std::int64_t bufferBytes,
                            bool twoWorkers)
     : test_(std::move(test)), slices_(slices), bufferBytes_(bufferBytes),
@@ -162,11 +197,13 @@ SliceWorkers::SliceWorkers(Tester test, std::int64_t slices, std::int64_t buffer
     if (!twoWorkers) {
         return;
     }
+    cores_.emplace();
     try {
         helper_ = std::thread([this] { HelperLoop(); });
     } catch (const std::system_error&) {
         throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
     }
+    cores_->Confine(helper_);
 }
 
 SliceWorkers::~SliceWorkers() {

@@ -12,7 +12,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace kst {
 
@@ -106,6 +110,29 @@ private:
     std::condition_variable raised_;
 };
 
+// Keeps the job's thread on the core it is on and a second thread of its
+// scan on the others while the scan runs: left to itself the system may
+// run both on one core, taking turns, beside a busy process of low priority
+// on the other, and the scan goes no faster than with one thread. Undone when
+// destroyed, on the thread that made it. Does nothing where the system takes
+// no such request or the process may use one core only.
+class CoreSplit {
+public:
+    CoreSplit();
+    ~CoreSplit();
+    CoreSplit(const CoreSplit&) = delete;
+    CoreSplit& operator=(const CoreSplit&) = delete;
+    // Puts helper on the cores the job's thread left.
+    void Confine(std::thread& helper);
+
+private:
+#ifdef __linux__
+    bool split_ = false;
+    cpu_set_t before_{}; // the job's thread's cores, given back at the end
+    cpu_set_t others_{};
+#endif
+};
+
 // Tests the slices of one scan on up to two threads, each slice read into a
 // buffer of the testing thread's own, small enough to stay in its cache. The
 // slices are handed out in order to whichever thread is free; their results
@@ -163,7 +190,8 @@ private:
     Counter taken_;                      // results taken by the job's thread
     Counter tested_;                     // slices tested
     std::atomic<bool> stop_{false};
-    std::thread helper_; // last: starts once everything above is set
+    std::optional<CoreSplit> cores_; // with a second thread, until it is gone
+    std::thread helper_;             // last: starts once everything above is set
 };
 
 } // namespace kst

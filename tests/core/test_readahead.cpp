@@ -18,6 +18,10 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#endif
 
 namespace {
 
@@ -195,6 +199,36 @@ TEST_P(Workers, ResultsComeInOrderAndTheFirstEndWins) {
 
 INSTANTIATE_TEST_SUITE_P(OneAndTwo, Workers, testing::Bool(),
                          [](const auto& info) { return info.param ? "Two" : "One"; });
+
+#ifdef __linux__
+// Two workers test on different cores, and the job's thread gets back the
+// cores it had: a window's thread left on one core would stay there.
+TEST(WorkerCores, ApartDuringTheScanAndGivenBackAfter) {
+    cpu_set_t before;
+    ASSERT_EQ(::pthread_getaffinity_np(::pthread_self(), sizeof before, &before), 0);
+    if (CPU_COUNT(&before) < 2) {
+        GTEST_SKIP() << "the process may use one core only";
+    }
+    std::atomic<std::uint64_t> cores[2] = {0, 0}; // a bit per core each worker ran on
+    {
+        kst::SliceWorkers workers(
+            [&cores](std::int64_t, std::uint8_t*, int worker) {
+                cores[worker] |= std::uint64_t{1} << (::sched_getcpu() % 64);
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+                return kst::SliceResult{-1, true, false, nullptr};
+            },
+            kSlices, kBufferBytes, true);
+        for (std::int64_t slice = 0; slice < kSlices; ++slice) {
+            ASSERT_FALSE(workers.Take(kSlices).EndsScan());
+        }
+    }
+    EXPECT_NE(cores[1].load(), 0U) << "the second worker tested no slice";
+    EXPECT_EQ(cores[0] & cores[1], 0U);
+    cpu_set_t after;
+    ASSERT_EQ(::pthread_getaffinity_np(::pthread_self(), sizeof after, &after), 0);
+    EXPECT_TRUE(CPU_EQUAL(&before, &after));
+}
+#endif
 
 // What the testing throws at slice kFailAt, and what the scan then meets:
 // a JobError of the kind given, or (no kind) a failed result.
