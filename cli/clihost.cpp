@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "clihost.h"
 
+#include "joberror.h"
 #include "messages.h"
 #include "outputpath.h"
 #include "stoprequest.h"
@@ -50,36 +51,49 @@ bool CliHost::AbortRequested() {
     return StopSignal() != 0;
 }
 
+namespace {
+
+// The size a line of the job ends with, its digits grouped or not.
+std::int64_t SizeAtEnd(std::string_view line) {
+    std::int64_t size = 0;
+    std::int64_t scale = 1;
+    for (auto c = line.rbegin(); c != line.rend() && ((*c >= '0' && *c <= '9') || *c == ','); ++c) {
+        if (*c != ',') {
+            size += (*c - '0') * scale;
+            scale *= 10;
+        }
+    }
+    return size;
+}
+
+} // namespace
+
 void CliHost::AppendLog(std::string_view line) {
     StartPhaseOf(line);
     WriteLine(line);
 }
 
 // The job announces each phase with its log line; the gauge's percent times
-// the phase's size gives the bytes done.
+// the phase's size gives the bytes done. The sizes are the job's own, from
+// its lines: asking the system again would cost each small file of a batch.
 void CliHost::StartPhaseOf(std::string_view line) {
     if (line == msg::kCreatingOutput) {
         bar_.StartPhase(outSize_, Sweep::Rising);
         return;
     }
+    if (line.starts_with(FormatMessage(msg::kSizeLine, file_))) {
+        inSize_ = SizeAtEnd(line);
+        return;
+    }
     const bool leading = line == msg::kScanningLeading;
     if (leading || line == msg::kScanningTrailing) {
-        std::error_code unknown;
-        const auto size = std::filesystem::file_size(PathFromUtf8(file_), unknown);
-        bar_.StartPhase(unknown ? 0 : static_cast<std::int64_t>(size),
-                        leading ? Sweep::Rising : Sweep::Falling);
+        bar_.StartPhase(inSize_, leading ? Sweep::Rising : Sweep::Falling);
     }
 }
 
 void CliHost::ShowFigure(Figure figure, std::string_view text) {
     if (figure == Figure::OutputSize) {
-        // The caption, then the size with its digits grouped.
-        outSize_ = 0;
-        for (const char c : text) {
-            if (c >= '0' && c <= '9') {
-                outSize_ = outSize_ * 10 + (c - '0');
-            }
-        }
+        outSize_ = SizeAtEnd(text); // the caption, then the size with its digits grouped
     }
     if (!text.empty()) {
         WriteLine(text);

@@ -58,6 +58,7 @@ private:
     std::string file_;
     std::optional<std::string> outDir_; // the file's own: walks mirror their tree
     bool copying_ = false;
+    std::int64_t inSize_ = 0;  // from the size line, for the scans' progress
     std::int64_t outSize_ = 0; // from the output size figure, for the copy's progress
 };
 

@@ -29,11 +29,17 @@ void HeldReports::Commit() {
     std::vector<std::optional<JobError>> outcomes = batch_.Commit();
     auto next = outcomes.begin();
     for (Waiting& waiting : waiting_) {
-        log_ << waiting.log << std::flush;
+        // Each file's lines go out at once, the last ones with the rest: a
+        // write each would cost a batch of small files more than its copy.
+        std::ostringstream lines;
+        lines << waiting.log;
+        host_.LogTo(lines);
         FileOutcome& outcome = waiting.outcome;
         if (outcome.report.result && outcome.report.result->held && next != outcomes.end()) {
             Finish(outcome, *next++);
         }
+        host_.LogTo(log_);
+        log_ << lines.str() << std::flush;
         emit_(outcome.report);
     }
     waiting_.clear();

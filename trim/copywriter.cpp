@@ -247,9 +247,14 @@ bool HoldInBatch(std::unique_ptr<OutputFile>& out, const JobState& state, std::i
     return true;
 }
 
-void CreateOutput(OutputFile& out, const JobState& state) {
+// size: what the output will hold. One the batch will hold shares the
+// handle of its folder with the others there until the batch is committed.
+void CreateOutput(OutputFile& out, const JobState& state, std::int64_t size) {
     FolderTemps* const temps = state.batch != nullptr ? &state.batch->Temps() : nullptr;
-    switch (out.Create(state.outputPath, state.instream, SpecialDestination::WriteInPlace, temps)) {
+    const FolderHandle folder =
+        temps != nullptr && state.batch->Takes(size) ? FolderHandle::Shared : FolderHandle::Own;
+    switch (out.Create(state.outputPath, state.instream, SpecialDestination::WriteInPlace, temps,
+                       folder)) {
     case CreateResult::Created:
         return;
     case CreateResult::SameFile:
@@ -272,7 +277,8 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     // Removed again on every way out but the two endings below.
     auto output = std::make_unique<OutputFile>();
     OutputFile& outstream = *output;
-    CreateOutput(outstream, state);
+    const std::int64_t outputSize = std::max<std::int64_t>(padcount, 0) + state.outsize;
+    CreateOutput(outstream, state, outputSize);
 
     // A stop while the sinks take a removed run (long for a large sparse
     // input) drops the copy: without its digests it is not done.
@@ -296,9 +302,7 @@ JobEnding WriteTrimmedCopy(JobState& state, JobHost& host) {
     // Both endings keep the output under its name, release both files and
     // bring Execute back.
     const auto end = [&](const char* line, JobEnding ending) {
-        state.held =
-            ending == JobEnding::Finished &&
-            HoldInBatch(output, state, std::max<std::int64_t>(padcount, 0) + state.outsize);
+        state.held = ending == JobEnding::Finished && HoldInBatch(output, state, outputSize);
         if (!state.held) {
             CommitOutput(outstream, state);
         }

@@ -42,6 +42,8 @@ public:
 
     // Length in bytes, -1 when it cannot be read.
     std::int64_t Size() const;
+    // Length in bytes when it was opened.
+    std::int64_t SizeAtOpen() const { return openSize_; }
     // Reads up to length bytes at pos; returns the count read (short only at
     // the end of the file) or -1 on failure.
     std::int64_t ReadAt(std::int64_t pos, std::uint8_t* buffer, std::int64_t length) const;
@@ -54,7 +56,8 @@ public:
     // from the end. Does nothing where the system takes no such hint.
     void Prefetch(std::int64_t pos, std::int64_t length) const;
     // True when the file may hold holes, ranges that read as zeros without
-    // being stored; DataFrom is worth asking only then.
+    // being stored; DataFrom is worth asking only then. On POSIX as it was
+    // at Open: a hole punched since is a write, which Unchanged reports.
     bool MayHaveHoles() const;
     // Offset of the first byte at or after pos that may be stored data: pos
     // when pos lies in data or the system cannot tell, Size() when only holes
@@ -80,6 +83,9 @@ private:
     std::int64_t openTime_ = 0;
 #ifndef _WIN32
     int writeWatch_ = -1; // the process's watch on it, where the system has one
+    bool openWithHoles_ = false;
+    int openMode_ = 0;   // permission bits, which its copies take
+    int openGroup_ = -1; // and its group
 #endif
     static NativeHandle InvalidHandle();
     friend class OutputFile;
@@ -109,13 +115,36 @@ enum class SpecialDestination {
 // of their own names from the list.
 class FolderTemps {
 public:
+    FolderTemps() = default;
+    ~FolderTemps();
+    FolderTemps(const FolderTemps&) = delete;
+    FolderTemps& operator=(const FolderTemps&) = delete;
+
     // The temporary names in folder when this run first asked; entries are
     // taken out as outputs deal with them.
     std::vector<std::filesystem::path>& In(const std::filesystem::path& folder);
+#ifndef _WIN32
+    // The folder, opened the first time this run asked and shared by the
+    // outputs made in it: opening it for each would cost a small file's job
+    // more than its copy. -1 when it cannot be opened (errno says why).
+    // The outputs given it must be gone before this is, or CloseFolders
+    // is called.
+    int Opened(const std::filesystem::path& folder);
+#endif
+    // Closes the folders opened, once no output made in them is left; the
+    // names listed are kept for the rest of the run.
+    void CloseFolders();
 
 private:
     std::map<std::filesystem::path, std::vector<std::filesystem::path>> folders_;
+#ifndef _WIN32
+    std::map<std::filesystem::path, int> opened_;
+#endif
 };
+
+// Whether an output opens its folder itself or shares the one its run's
+// FolderTemps holds open (POSIX; Windows opens none).
+enum class FolderHandle { Own, Shared };
 
 // The number of files this process may hold open at once, first raised
 // towards wanted as far as the system allows.
@@ -144,9 +173,11 @@ public:
     // it died are removed first: found by listing the folder, or in temps
     // when given (a batch's, which lists each folder once).
     // input is also the reference whose permissions the finished file takes.
+    // A Shared folder needs temps, and the output must be gone before temps
+    // closes its folders.
     CreateResult Create(const std::filesystem::path& destination, const InputFile& input,
                         SpecialDestination special = SpecialDestination::WriteInPlace,
-                        FolderTemps* temps = nullptr);
+                        FolderTemps* temps = nullptr, FolderHandle folder = FolderHandle::Own);
     // Writes all of buffer; returns the count stored, less on failure.
     std::int64_t Write(const std::uint8_t* buffer, std::int64_t length);
     // Appends length bytes of input from pos inside the system where it can:
@@ -214,6 +245,7 @@ private:
     std::int64_t cluster_ = -1; // the file system's unit of clones, 0: none; -1 until asked
 #else
     int folder_ = -1;                // the destination's folder, for the renames
+    bool ownsFolder_ = true;         // false when a run's FolderTemps holds it
     int mode_ = 0600;                // permission bits the finished file takes
     int group_ = -1;                 // the reference's group, -1 when ours
     std::int64_t writebackFrom_ = 0; // what lies before is being written back

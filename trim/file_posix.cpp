@@ -30,11 +30,12 @@ namespace {
 constexpr int kClosed = -1;
 
 // Opens without blocking (a FIFO with no writer would hang), then drops
-// O_NONBLOCK again for the file's ordinary use.
+// O_NONBLOCK again for the file's ordinary use. Of the flags F_SETFL sets,
+// only O_NONBLOCK was given, so clearing them all needs no F_GETFL first.
 int OpenNonBlocking(const std::filesystem::path& path, int flags) {
     const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd >= 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        ::fcntl(fd, F_SETFL, 0);
     }
     return fd;
 }
@@ -57,6 +58,11 @@ bool ReadStamp(int fd, std::int64_t& size, std::int64_t& time) {
     return true;
 }
 
+// Fewer bytes stored than the length: some of it is holes.
+bool StoresLess(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_blocks) * 512 < st.st_size;
+}
+
 // A file's time moves with the clock's tick, so a write within the tick of
 // the one before can leave it as it was. On Linux a watch on the open file
 // reports every write and truncation, by anyone; where none can be had the
@@ -77,7 +83,9 @@ public:
         if (instance_ == kClosed) {
             instance_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         }
-        Drain(); // reports for a watch of the same number that went before
+        // Reports still queued for watches gone are dropped by the next
+        // Drain: the system numbers new watches onwards, never one just
+        // removed, so none of them names this one.
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         const int watch =
             instance_ == kClosed ? -1 : ::inotify_add_watch(instance_, self.c_str(), IN_MODIFY);
@@ -94,10 +102,11 @@ public:
 #endif
     }
 
+    // Reports still queued for the watch are dropped by the next Drain, as
+    // no input uses its number by then.
     void Remove(int watch) {
 #ifdef __linux__
         const std::lock_guard lock(mutex_);
-        Drain();
         if (--users_[watch] == 0) {
             users_.erase(watch);
             written_.erase(watch);
@@ -120,8 +129,12 @@ private:
     void Drain() {
 #ifdef __linux__
         alignas(inotify_event) char events[4096];
-        ssize_t n = 0;
-        while ((n = ::read(instance_, events, sizeof events)) > 0) {
+        // A read takes every whole report queued that fits: one that left
+        // room for the largest took them all, and another would only fail.
+        constexpr ssize_t kRoomForAll =
+            static_cast<ssize_t>(sizeof events - sizeof(inotify_event) - NAME_MAX - 1);
+        ssize_t n = sizeof events;
+        while (n > kRoomForAll && (n = ::read(instance_, events, sizeof events)) > 0) {
             for (ssize_t at = 0; at < n;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(events + at);
                 if (event->mask & IN_Q_OVERFLOW) {
@@ -152,8 +165,7 @@ void CloseQuietly(int& fd) {
 
 // False, with the reason in error, when fd (kClosed when the open failed)
 // cannot be the input. Only a folder has a code for not being a file.
-bool UsableInput(int fd, OsErrorCode& error) {
-    struct stat st {};
+bool UsableInput(int fd, struct stat& st, OsErrorCode& error) {
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         error = errno;
         return false;
@@ -181,20 +193,23 @@ InputFile::~InputFile() {
 
 bool InputFile::Open(const std::filesystem::path& path, Watch watch, Links links) {
     Close();
-    int fd = OpenNonBlocking(path, links == Links::Refuse ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
+    handle_ = OpenNonBlocking(path, links == Links::Refuse ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
+    // Watched before the stamp is read, so no write falls between.
+    if (handle_ != kClosed && watch == Watch::Writes) {
+        writeWatch_ = WriteWatches::Process().Add(handle_);
+    }
+    struct stat st {};
     OsErrorCode error = 0;
-    if (!UsableInput(fd, error)) {
-        error_ = error;
-        CloseQuietly(fd);
-        return false;
-    }
-    handle_ = fd;
-    // Before the stamp: no write falls between.
-    writeWatch_ = watch == Watch::Writes ? WriteWatches::Process().Add(fd) : kClosed;
-    if (!ReadStamp(fd, openSize_, openTime_)) {
+    if (!UsableInput(handle_, st, error)) {
         Close();
+        error_ = error;
         return false;
     }
+    openSize_ = st.st_size;
+    openTime_ = Nanoseconds(st.st_mtim);
+    openWithHoles_ = StoresLess(st);
+    openMode_ = static_cast<int>(st.st_mode & 0777);
+    openGroup_ = static_cast<int>(st.st_gid);
     return true;
 }
 
@@ -258,9 +273,7 @@ void InputFile::Prefetch(std::int64_t pos, std::int64_t length) const {
 }
 
 bool InputFile::MayHaveHoles() const {
-    struct stat st {};
-    // Fewer bytes stored than the length: some of it is holes.
-    return ::fstat(handle_, &st) == 0 && static_cast<std::int64_t>(st.st_blocks) * 512 < st.st_size;
+    return openWithHoles_;
 }
 
 std::int64_t InputFile::DataFrom(std::int64_t pos) const {
@@ -376,11 +389,18 @@ int OpenFolder(const std::filesystem::path& destination) {
     return ::open(FolderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// The process's number, asked once: it is each temporary name's, and on
+// POSIX only a mark, as their locks tell the live from the stale.
+pid_t ThisProcess() {
+    static const pid_t pid = ::getpid();
+    return pid;
+}
+
 // Retried with new tokens should a name be taken, by chance or on purpose.
 int CreateTemp(int folder, const std::filesystem::path& finalName, std::filesystem::path& name) {
     constexpr int kTries = 8;
     for (int i = 0; i < kTries; ++i) {
-        name = TempName(finalName, static_cast<std::uint64_t>(::getpid()), NextTempToken());
+        name = TempName(finalName, static_cast<std::uint64_t>(ThisProcess()), NextTempToken());
         const int fd = ::openat(folder, name.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
@@ -412,20 +432,24 @@ mode_t CurrentUmask() {
     return mask;
 }
 
-// Who may read the finished file: the reference's permission bits, less the
-// umask. Group bits stand only for the reference's own group. The owner may
-// always write, so a later job can replace its own output.
-void TakePermissions(int fd, int mode, int group) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        return; // stays private
-    }
-    int bits = (mode | 0200) & ~static_cast<int>(CurrentUmask());
+// Who may read the finished file fd, whose status is st: the reference's
+// permission bits, less the umask. Group bits stand only for the reference's
+// own group. The owner may always write, so a later job can replace its own
+// output.
+void TakePermissions(int fd, const struct stat& st, int mode, int group, mode_t umask) {
+    int bits = (mode | 0200) & ~static_cast<int>(umask);
     if (group >= 0 && st.st_gid != static_cast<gid_t>(group) &&
         ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)) != 0) {
         bits &= ~070;
     }
     ::fchmod(fd, static_cast<mode_t>(bits));
+}
+
+void TakePermissions(int fd, int mode, int group) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) { // else it stays private
+        TakePermissions(fd, st, mode, group, CurrentUmask());
+    }
 }
 
 } // namespace
@@ -446,10 +470,30 @@ std::int64_t RaiseOpenFileLimit(std::int64_t wanted) {
     return limit.rlim_cur == RLIM_INFINITY ? wanted : static_cast<std::int64_t>(limit.rlim_cur);
 }
 
+FolderTemps::~FolderTemps() {
+    CloseFolders();
+}
+
+void FolderTemps::CloseFolders() {
+    for (auto& [folder, fd] : opened_) {
+        CloseQuietly(fd);
+    }
+    opened_.clear();
+}
+
+int FolderTemps::Opened(const std::filesystem::path& folder) {
+    const auto [entry, added] = opened_.try_emplace(folder.lexically_normal(), kClosed);
+    if (entry->second == kClosed) {
+        entry->second = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    return entry->second;
+}
+
 std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path& folder) {
-    std::error_code error;
-    const std::filesystem::path key = std::filesystem::absolute(folder, error).lexically_normal();
-    const auto [entry, added] = folders_.try_emplace(key);
+    // Keyed by the name as given, without asking for the working folder per
+    // output: a folder named two ways is listed twice, which costs a listing
+    // and loses nothing.
+    const auto [entry, added] = folders_.try_emplace(folder.lexically_normal());
     if (added) {
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd >= 0) {
@@ -461,19 +505,20 @@ std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path&
 }
 
 CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
-                                SpecialDestination special, FolderTemps* temps) {
+                                SpecialDestination special, FolderTemps* temps,
+                                FolderHandle folder) {
     Discard();
     const auto failed = [this](OsErrorCode error) {
         error_ = error;
         return CreateResult::Failed;
     };
-    struct stat reference {};
-    if (::fstat(input.Handle(), &reference) != 0) {
-        return failed(errno);
+    if (!input.IsOpen()) {
+        return failed(EBADF);
     }
-    mode_ = static_cast<int>(reference.st_mode & 0777);
-    group_ = static_cast<int>(reference.st_gid);
-    folder_ = OpenFolder(destination);
+    mode_ = input.openMode_;
+    group_ = input.openGroup_;
+    ownsFolder_ = temps == nullptr || folder == FolderHandle::Own;
+    folder_ = ownsFolder_ ? OpenFolder(destination) : temps->Opened(FolderOf(destination));
     if (folder_ < 0) {
         return failed(errno);
     }
@@ -565,17 +610,22 @@ std::vector<bool> OutputFile::FlushTogether(std::span<OutputFile* const> outputs
         // size, where a flush per file would wait on the disk for each; it
         // also sends their data to the disk in fewer, larger requests than
         // starting each file's writeback on its own.
-        for (OutputFile* out : outputs) {
-            TakePermissions(out->handle_, out->mode_, out->group_);
-        }
-        std::set<dev_t> synced;
+        // The umask is read once for the group: reading it costs a file's
+        // open and read.
+        const mode_t umask = CurrentUmask();
         bool allStored = true;
+        std::map<dev_t, int> fileSystems; // each with one of its outputs
         for (OutputFile* out : outputs) {
             struct stat st {};
-            const bool known = ::fstat(out->handle_, &st) == 0;
-            if (!known || (synced.insert(st.st_dev).second && ::syncfs(out->handle_) != 0)) {
+            if (::fstat(out->handle_, &st) != 0) {
                 allStored = false;
+                continue;
             }
+            TakePermissions(out->handle_, st, out->mode_, out->group_, umask);
+            fileSystems.try_emplace(st.st_dev, out->handle_);
+        }
+        for (const auto& [device, fd] : fileSystems) {
+            allStored = ::syncfs(fd) == 0 && allStored;
         }
         constexpr unsigned kWaitWritten =
             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
@@ -639,7 +689,10 @@ void OutputFile::Discard() {
         ::unlinkat(folder_, tempPath_.filename().c_str(), 0);
         tempPath_.clear();
     }
-    CloseQuietly(folder_);
+    if (ownsFolder_) {
+        CloseQuietly(folder_);
+    }
+    folder_ = kClosed;
     kernelCopy_ = true;
     clone_ = true;
     writebackFrom_ = 0;

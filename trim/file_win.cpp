@@ -318,6 +318,10 @@ std::int64_t RaiseOpenFileLimit(std::int64_t wanted) {
     return wanted;
 }
 
+FolderTemps::~FolderTemps() = default;
+
+void FolderTemps::CloseFolders() {}
+
 std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path& folder) {
     std::error_code error;
     const std::filesystem::path key = std::filesystem::absolute(folder, error).lexically_normal();
@@ -331,7 +335,7 @@ std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path&
 // The temporary file is held without sharing until it is renamed: no one
 // else opens it meanwhile. The finished file takes its folder's access rules.
 CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
-                                SpecialDestination special, FolderTemps* temps) {
+                                SpecialDestination special, FolderTemps* temps, FolderHandle) {
     Discard();
     const auto failed = [this](DWORD error) {
         error_ = static_cast<OsErrorCode>(error);

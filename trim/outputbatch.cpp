@@ -71,6 +71,7 @@ std::vector<std::optional<JobError>> OutputBatch::Commit() {
     }
     held_.clear(); // closes them all, removing the temporaries that failed
     bytes_ = 0;
+    temps_.CloseFolders(); // a run over many folders holds only the group's
     return outcomes;
 }
 

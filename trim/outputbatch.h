@@ -23,7 +23,7 @@ namespace kst {
 class OutputBatch {
 public:
     struct Limits {
-        int files = 1024;
+        int files = 4096;
         std::int64_t bytes = std::int64_t{64} << 20;
     };
     explicit OutputBatch(Limits limits);
@@ -57,9 +57,9 @@ private:
         std::filesystem::path folder;
     };
     Limits limits_;
+    FolderTemps temps_; // before held_: its folders outlive the outputs in them
     std::vector<Held> held_;
     std::int64_t bytes_ = 0;
-    FolderTemps temps_;
 };
 
 } // namespace kst

@@ -151,7 +151,7 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
         host.Inform(msg::kSpecifyFolder);
         return ResultOf(state, JobEnding::NoOutputFolder);
     }
-    state.insize = state.instream.Size();
+    state.insize = state.instream.SizeAtOpen();
     if (state.insize < 0) {
         throw JobError(ErrorKind::ReadFailed, FormatMessage(msg::kReadFailed, state.inputText));
     }
