@@ -41,22 +41,20 @@ std::string CopyName(const Input& input) {
 // One key per file: its folder made absolute and resolved as far as it
 // exists (once per folder: a batch has thousands of files in one), then its
 // name.
-std::filesystem::path ClaimedOutputs::Key(const std::string& copy) const {
+std::filesystem::path::string_type ClaimedOutputs::Key(const std::string& copy) const {
     const std::filesystem::path path = PathFromUtf8(copy);
-    auto [folder, added] = folders_.try_emplace(path.parent_path());
+    auto [folder, added] = folders_.try_emplace(path.parent_path().native());
     if (added) {
         std::error_code error;
-        const std::filesystem::path absolute = std::filesystem::absolute(folder->first, error);
+        const std::filesystem::path absolute = std::filesystem::absolute(path.parent_path(), error);
         folder->second = std::filesystem::weakly_canonical(absolute, error);
         if (error) {
             folder->second = absolute.lexically_normal();
         }
     }
-    std::filesystem::path key = folder->second / path.filename();
+    std::filesystem::path::string_type key = (folder->second / path.filename()).native();
 #ifdef _WIN32
-    std::wstring text = key.native();
-    ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-    key = text;
+    ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
 #endif
     return key;
 }
@@ -126,7 +124,8 @@ std::uint8_t FileGuards::ChooseFill(const InputFile& input, std::int64_t size) {
 std::int64_t FileGuards::TailToRemove(const MeasuredRuns& runs) {
     measuredTail_ = runs.tailRun;
     if (runs.input != nullptr) {
-        otherRun_ = OtherRunBeforeTail(*runs.input, runs.fill, runs.inputSize, runs.tailRun);
+        otherRun_ = OtherRunBeforeTail(*runs.input, runs.fill, runs.inputSize, runs.tailRun,
+                                       runs.byteBeforeTail);
     }
     if (!options_.align) {
         return runs.tailRun;

@@ -8,8 +8,10 @@
 
 namespace kst::cli {
 
-HeldReports::HeldReports(CliHost& host, std::ostream& log, OutputBatch& batch, Emit emit)
-    : host_(host), log_(log), batch_(batch), emit_(std::move(emit)) {}
+HeldReports::HeldReports(CliHost& host, std::ostream& log, OutputBatch& batch, Emit emit,
+                         Flush flushReports)
+    : host_(host), log_(log), batch_(batch), emit_(std::move(emit)),
+      flushReports_(std::move(flushReports)) {}
 
 void HeldReports::StartFile() {
     kept_.str({});
@@ -20,6 +22,9 @@ void HeldReports::Add(FileOutcome outcome) {
     host_.LogTo(log_);
     if (waiting_.empty() && !(outcome.report.result && outcome.report.result->held)) {
         emit_(outcome.report);
+        if (flushReports_) {
+            flushReports_();
+        }
         return;
     }
     waiting_.push_back(Waiting{std::move(outcome), kept_.str()});
@@ -28,10 +33,11 @@ void HeldReports::Add(FileOutcome outcome) {
 void HeldReports::Commit() {
     std::vector<std::optional<JobError>> outcomes = batch_.Commit();
     auto next = outcomes.begin();
+    // Each file's lines go out at once, the last ones with the rest, or the
+    // whole group's when the reports go elsewhere: a write each would cost
+    // a batch of small files more than its copy.
+    std::ostringstream lines;
     for (Waiting& waiting : waiting_) {
-        // Each file's lines go out at once, the last ones with the rest: a
-        // write each would cost a batch of small files more than its copy.
-        std::ostringstream lines;
         lines << waiting.log;
         host_.LogTo(lines);
         FileOutcome& outcome = waiting.outcome;
@@ -39,10 +45,24 @@ void HeldReports::Commit() {
             Finish(outcome, *next++);
         }
         host_.LogTo(log_);
-        log_ << lines.str() << std::flush;
+        if (!flushReports_) {
+            log_ << lines.str() << std::flush;
+            lines.str({});
+        }
         emit_(outcome.report);
     }
+    if (flushReports_ && !waiting_.empty()) {
+        log_ << lines.str() << std::flush;
+        flushReports_();
+    }
     waiting_.clear();
+}
+
+void HeldReports::CommitBeforeFile() {
+    Commit();
+    log_ << kept_.str() << std::flush;
+    kept_.str({});
+    host_.LogTo(log_);
 }
 
 // As the job itself would have ended it: "終わり" once the copy is durable,

@@ -30,7 +30,13 @@ struct FileOutcome {
 class HeldReports {
 public:
     using Emit = std::function<void(const FileReport&)>;
-    HeldReports(CliHost& host, std::ostream& log, OutputBatch& batch, Emit emit);
+    // With flushReports, emit leaves its reports unflushed: a group's log
+    // lines then go out in one write and its reports in another, where a
+    // write each would cost a batch of small files more than its copies. For
+    // outputs apart only, as it changes the order between the two.
+    using Flush = std::function<void()>;
+    HeldReports(CliHost& host, std::ostream& log, OutputBatch& batch, Emit emit,
+                Flush flushReports = {});
 
     // Before each file's job: sends its log lines to the log, or keeps them
     // while earlier files wait.
@@ -38,6 +44,9 @@ public:
     void Add(FileOutcome outcome);
     // Commits the batch, then reports every file waiting.
     void Commit();
+    // The same, during the job of the file StartFile began, before it logs
+    // a line: its lines then go straight to the log.
+    void CommitBeforeFile();
 
 private:
     struct Waiting {
@@ -50,6 +59,7 @@ private:
     std::ostream& log_;
     OutputBatch& batch_;
     Emit emit_;
+    Flush flushReports_;
     std::ostringstream kept_;
     std::vector<Waiting> waiting_;
 };

@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -106,6 +107,17 @@ void ProgressBar::Erase() {
     out_ << '\r' << std::string(shownLength_, ' ') << '\r' << std::flush;
     shownLength_ = 0;
     drawnInPhase_ = false;
+}
+
+bool StdoutAndStderrApart() {
+#ifdef _WIN32
+    return false; // not asked: each file's lines and report go out together
+#else
+    struct stat out {};
+    struct stat err {};
+    return ::fstat(STDOUT_FILENO, &out) == 0 && ::fstat(STDERR_FILENO, &err) == 0 &&
+           (out.st_dev != err.st_dev || out.st_ino != err.st_ino);
+#endif
 }
 
 bool StderrIsTerminal() {

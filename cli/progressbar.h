@@ -55,5 +55,8 @@ std::string ProgressText(std::int64_t done, std::int64_t total, double elapsed);
 
 // True when stderr is a terminal.
 bool StderrIsTerminal();
+// True when standard output and standard error are not the same file, so
+// the order between their writes cannot show.
+bool StdoutAndStderrApart();
 
 } // namespace kst::cli

@@ -21,6 +21,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -49,8 +50,10 @@ FileReport Unmatched(CliHost& host, FileReport report) {
     return report;
 }
 
+// sized: what the job tells of the input's size, before it logs a line.
 FileOutcome TrimOne(CliHost& host, const CliOptions& options, const Input& input,
-                    const ClaimedOutputs& claimed, kst::OutputBatch& batch) {
+                    const ClaimedOutputs& claimed, kst::OutputBatch& batch,
+                    const std::function<void(std::int64_t)>& sized) {
     FileOutcome outcome;
     FileReport& report = outcome.report;
     report.path = input.path;
@@ -80,6 +83,7 @@ FileOutcome TrimOne(CliHost& host, const CliOptions& options, const Input& input
         kst::JobOptions job = guards.ForJob();
         job.onAbort = kst::JobOptions::OnAbort::Drop;
         job.batch = &batch;
+        job.sized = sized;
         // A failure while writing still reports what was measured.
         job.measured = [&report](const kst::JobResult& figures) { report.result = figures; };
         proof->Attach(job);
@@ -119,14 +123,6 @@ int ExitStatus(bool anyFailed) {
     return anyFailed ? kExitFailed : kExitOk;
 }
 
-// A copy too large to wait beside the held ones: those are committed first,
-// so they are not left waiting for its whole copy.
-bool FitsBeside(const kst::OutputBatch& batch, const Input& input, const CliOptions& options) {
-    std::error_code unknown;
-    const auto size = std::filesystem::file_size(kst::PathFromUtf8(input.path), unknown);
-    return unknown || batch.Takes(static_cast<std::int64_t>(size) + PadBytes(options));
-}
-
 int TrimAll(const CliOptions& options, std::ostream& out, std::ostream& err) {
     ProgressBar bar(err, options.progress && StderrIsTerminal());
     CliHost host(options, err, bar);
@@ -134,22 +130,34 @@ int TrimAll(const CliOptions& options, std::ostream& out, std::ostream& err) {
     Summary summary;
     ClaimedOutputs claimed;
     kst::OutputBatch batch;
-    HeldReports reports(host, err, batch, [&](const FileReport& report) {
+    const bool apart = StdoutAndStderrApart();
+    const auto emit = [&](const FileReport& report) {
         anyFailed = anyFailed || report.status == FileStatus::Failed;
         summary.Add(report, PadBytes(options));
         if (options.json) {
-            out << ReportJson(report) << '\n' << std::flush;
+            out << ReportJson(report) << '\n';
+            if (!apart) {
+                out << std::flush;
+            }
         }
-    });
+    };
+    HeldReports reports(host, err, batch, emit,
+                        apart ? HeldReports::Flush([&out] { out << std::flush; })
+                              : HeldReports::Flush());
     for (const Input& input : TypedInputs(options.files, options.recursive, options.outDir)) {
         if (StopSignal() != 0) {
             break;
         }
-        if (!batch.Empty() && !FitsBeside(batch, input, options)) {
-            reports.Commit();
-        }
         reports.StartFile();
-        FileOutcome outcome = TrimOne(host, options, input, claimed, batch);
+        // A copy too large to wait beside the held ones: those are committed
+        // first, so they are not left waiting for its whole copy. The size is
+        // the job's, from the file it opened.
+        const auto commitIfTooLarge = [&](std::int64_t size) {
+            if (!batch.Empty() && !batch.Takes(size + PadBytes(options))) {
+                reports.CommitBeforeFile();
+            }
+        };
+        FileOutcome outcome = TrimOne(host, options, input, claimed, batch, commitIfTooLarge);
         if (outcome.report.status == FileStatus::Trimmed ||
             outcome.report.status == FileStatus::Measured) {
             claimed.Claim(CopyName(input), input.path);

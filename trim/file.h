@@ -31,7 +31,11 @@ public:
     // Where the system can, an input watches for writes by others (see
     // Unchanged). Closing a watch waits on the system for milliseconds, so a
     // glance at a few bytes may go without.
-    enum class Watch { Writes, None };
+    // WritesInBatch leaves the watch behind at Close, for
+    // ReleaseBatchWatches to remove with the others of its batch: removing
+    // each costs a small file's job about as much again as its copy.
+    enum class Watch { Writes, WritesInBatch, None };
+    static void ReleaseBatchWatches();
     // Links::Refuse fails when the name itself is a link, so a file planted
     // as a link is never read through it.
     enum class Links { Follow, Refuse };
@@ -83,6 +87,7 @@ private:
     std::int64_t openTime_ = 0;
 #ifndef _WIN32
     int writeWatch_ = -1; // the process's watch on it, where the system has one
+    bool leaveWatch_ = false;
     bool openWithHoles_ = false;
     int openMode_ = 0;   // permission bits, which its copies take
     int openGroup_ = -1; // and its group

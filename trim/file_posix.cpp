@@ -29,15 +29,11 @@ namespace {
 
 constexpr int kClosed = -1;
 
-// Opens without blocking (a FIFO with no writer would hang), then drops
-// O_NONBLOCK again for the file's ordinary use. Of the flags F_SETFL sets,
-// only O_NONBLOCK was given, so clearing them all needs no F_GETFL first.
+// Opens without blocking: a FIFO with no writer would hang. Only a regular
+// file is kept, and to one O_NONBLOCK means nothing (open(2)), so it stays:
+// clearing it would cost each small file of a batch a call.
 int OpenNonBlocking(const std::filesystem::path& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        ::fcntl(fd, F_SETFL, 0);
-    }
-    return fd;
+    return ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
 }
 
 bool LockExclusive(int fd) {
@@ -63,12 +59,21 @@ bool StoresLess(const struct stat& st) {
     return static_cast<std::int64_t>(st.st_blocks) * 512 < st.st_size;
 }
 
+void CloseQuietly(int& fd) {
+    if (fd != kClosed) {
+        ::close(fd);
+        fd = kClosed;
+    }
+}
+
 // A file's time moves with the clock's tick, so a write within the tick of
 // the one before can leave it as it was. On Linux a watch on the open file
 // reports every write and truncation, by anyone; where none can be had the
 // size and time stand alone. The process keeps one watching instance, whose
 // watches come and go with the inputs: closing an instance waits on the
 // system for up to milliseconds, a batch of small files would pay it each.
+// Removing a watch costs about as much again as a small file's copy, so the
+// inputs of a batch leave theirs behind, to go all at once (Release).
 class WriteWatches {
 public:
     static WriteWatches& Process() {
@@ -80,18 +85,15 @@ public:
     int Add(int fd) {
 #ifdef __linux__
         const std::lock_guard lock(mutex_);
-        if (instance_ == kClosed) {
-            instance_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        int watch = AddLocked(fd);
+        if (watch < 0 && errno == ENOSPC && !left_.empty()) {
+            ReleaseLocked(); // the system's limit on watches: make room
+            watch = AddLocked(fd);
         }
-        // Reports still queued for watches gone are dropped by the next
-        // Drain: the system numbers new watches onwards, never one just
-        // removed, so none of them names this one.
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        const int watch =
-            instance_ == kClosed ? -1 : ::inotify_add_watch(instance_, self.c_str(), IN_MODIFY);
         if (watch < 0) {
             return kClosed;
         }
+        left_.erase(watch);
         if (users_[watch]++ == 0) {
             written_.erase(watch);
         }
@@ -103,17 +105,34 @@ public:
     }
 
     // Reports still queued for the watch are dropped by the next Drain, as
-    // no input uses its number by then.
-    void Remove(int watch) {
+    // no input uses its number by then. Left, the watch stays until Release.
+    void Remove(int watch, bool leave) {
 #ifdef __linux__
         const std::lock_guard lock(mutex_);
         if (--users_[watch] == 0) {
             users_.erase(watch);
             written_.erase(watch);
-            ::inotify_rm_watch(instance_, watch);
+            if (leave) {
+                left_.insert(watch);
+                if (left_.size() >= kLeftAtMost) {
+                    ReleaseLocked(); // each holds its file in the system's memory
+                }
+            } else {
+                ::inotify_rm_watch(instance_, watch);
+            }
         }
 #else
         (void)watch;
+        (void)leave;
+#endif
+    }
+
+    // Removes the watches left: with no input open, by closing the instance,
+    // one wait for them all.
+    void Release() {
+#ifdef __linux__
+        const std::lock_guard lock(mutex_);
+        ReleaseLocked();
 #endif
     }
 
@@ -124,6 +143,36 @@ public:
     }
 
 private:
+#ifdef __linux__
+    int AddLocked(int fd) {
+        if (instance_ == kClosed) {
+            instance_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+            if (instance_ == kClosed) {
+                return -1;
+            }
+        }
+        // Reports still queued for watches gone are dropped by the next
+        // Drain: the system numbers new watches onwards, never one just
+        // removed, so none of them names this one.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        return ::inotify_add_watch(instance_, self.c_str(), IN_MODIFY);
+    }
+
+    void ReleaseLocked() {
+        if (left_.empty()) {
+            return;
+        }
+        if (users_.empty()) {
+            CloseQuietly(instance_);
+        } else {
+            for (const int watch : left_) {
+                ::inotify_rm_watch(instance_, watch);
+            }
+        }
+        left_.clear();
+    }
+#endif
+
     // Takes every pending report; an overflowed queue counts as a write to
     // every file watched.
     void Drain() {
@@ -154,14 +203,9 @@ private:
     int instance_ = kClosed;
     std::map<int, int> users_; // inputs open per watch: one file may be open twice
     std::set<int> written_;    // watches with a write reported
+    std::set<int> left_;       // watches no input uses, left for Release
+    static constexpr std::size_t kLeftAtMost = 4096;
 };
-
-void CloseQuietly(int& fd) {
-    if (fd != kClosed) {
-        ::close(fd);
-        fd = kClosed;
-    }
-}
 
 // False, with the reason in error, when fd (kClosed when the open failed)
 // cannot be the input. Only a folder has a code for not being a file.
@@ -195,8 +239,9 @@ bool InputFile::Open(const std::filesystem::path& path, Watch watch, Links links
     Close();
     handle_ = OpenNonBlocking(path, links == Links::Refuse ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
     // Watched before the stamp is read, so no write falls between.
-    if (handle_ != kClosed && watch == Watch::Writes) {
+    if (handle_ != kClosed && watch != Watch::None) {
         writeWatch_ = WriteWatches::Process().Add(handle_);
+        leaveWatch_ = watch == Watch::WritesInBatch;
     }
     struct stat st {};
     OsErrorCode error = 0;
@@ -213,6 +258,10 @@ bool InputFile::Open(const std::filesystem::path& path, Watch watch, Links links
     return true;
 }
 
+void InputFile::ReleaseBatchWatches() {
+    WriteWatches::Process().Release();
+}
+
 bool InputFile::IsOpen() const {
     return handle_ != kClosed;
 }
@@ -220,7 +269,7 @@ bool InputFile::IsOpen() const {
 void InputFile::Close() {
     CloseQuietly(handle_);
     if (writeWatch_ != kClosed) {
-        WriteWatches::Process().Remove(writeWatch_);
+        WriteWatches::Process().Remove(writeWatch_, leaveWatch_);
         writeWatch_ = kClosed;
     }
 }

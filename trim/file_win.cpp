@@ -114,6 +114,8 @@ bool InputFile::Open(const std::filesystem::path& path, Watch, Links links) {
     return true;
 }
 
+void InputFile::ReleaseBatchWatches() {}
+
 bool InputFile::IsOpen() const {
     return handle_ != INVALID_HANDLE_VALUE;
 }

@@ -72,12 +72,13 @@ FillChoice ChooseFill(const InputFile& input, std::int64_t size) {
 }
 
 std::optional<std::uint8_t> OtherRunBeforeTail(const InputFile& input, std::uint8_t fill,
-                                               std::int64_t inputSize, std::int64_t tailRun) {
+                                               std::int64_t inputSize, std::int64_t tailRun,
+                                               std::optional<std::uint8_t> byteBefore) {
     const std::int64_t runStart = inputSize - tailRun;
-    if (tailRun < 1 || runStart < kOtherRunWarnFrom) {
+    const std::uint8_t other = fill == 0x00 ? 0xFF : 0x00;
+    if (tailRun < 1 || runStart < kOtherRunWarnFrom || (byteBefore && *byteBefore != other)) {
         return std::nullopt;
     }
-    const std::uint8_t other = fill == 0x00 ? 0xFF : 0x00;
     std::vector<std::uint8_t> before(static_cast<std::size_t>(kOtherRunWarnFrom));
     const bool read = input.ReadAt(runStart - kOtherRunWarnFrom, before.data(),
                                    kOtherRunWarnFrom) == kOtherRunWarnFrom;

@@ -48,8 +48,10 @@ FillChoice ChooseFill(const InputFile& input, std::int64_t size);
 inline constexpr std::int64_t kOtherRunWarnFrom = 1024;
 
 // The other byte when kOtherRunWarnFrom bytes of it lie right before the
-// tail run of fill (tailRun bytes, at least one); nullopt otherwise.
+// tail run of fill (tailRun bytes, at least one); nullopt otherwise. The
+// byte before the run, when the scan saw it, spares most inputs the read.
 std::optional<std::uint8_t> OtherRunBeforeTail(const InputFile& input, std::uint8_t fill,
-                                               std::int64_t inputSize, std::int64_t tailRun);
+                                               std::int64_t inputSize, std::int64_t tailRun,
+                                               std::optional<std::uint8_t> byteBefore = {});
 
 } // namespace kst

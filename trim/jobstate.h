@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,7 @@ struct JobState {
     ChunkBuffer chunkbuf;
     std::int64_t fzero = -1;
     std::int64_t mzero = -1;
+    std::optional<std::uint8_t> byteBeforeTail; // the last byte kept, once the tail scan found it
     std::int64_t outsize = 0;
     std::uint8_t fill = 0;
     std::int64_t readAheadFrom = kReadAheadFrom; // input size from which scans use two threads

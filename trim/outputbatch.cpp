@@ -28,7 +28,9 @@ OutputBatch::OutputBatch(Limits limits) : limits_(limits) {}
 
 OutputBatch::OutputBatch() : OutputBatch(DefaultLimits()) {}
 
-OutputBatch::~OutputBatch() = default;
+OutputBatch::~OutputBatch() {
+    InputFile::ReleaseBatchWatches();
+}
 
 bool OutputBatch::Takes(std::int64_t size) const {
     return static_cast<int>(held_.size()) < limits_.files && size <= limits_.bytes - bytes_;
@@ -72,6 +74,7 @@ std::vector<std::optional<JobError>> OutputBatch::Commit() {
     held_.clear(); // closes them all, removing the temporaries that failed
     bytes_ = 0;
     temps_.CloseFolders(); // a run over many folders holds only the group's
+    InputFile::ReleaseBatchWatches();
     return outcomes;
 }
 

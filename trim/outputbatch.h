@@ -19,7 +19,8 @@ namespace kst {
 // their temporaries, never a partial file under a final name. A group holds
 // a bounded number of files and bytes, so open handles stay few and a crash
 // loses little. The folders the run writes into are listed once for stale
-// temporaries (see FolderTemps).
+// temporaries (see FolderTemps). The watches its inputs left go with each
+// commit (InputFile::Watch::WritesInBatch).
 class OutputBatch {
 public:
     struct Limits {

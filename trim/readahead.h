@@ -84,6 +84,7 @@ struct SliceResult {
     bool read = false;          // bytes were read, not known from a hole
     bool failed = false;        // the read came short or failed
     std::exception_ptr failure; // what the testing threw, if anything
+    std::uint8_t byte = 0;      // the byte found, when one was
 
     bool EndsScan() const { return found >= 0 || failed; }
 };

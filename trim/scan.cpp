@@ -33,7 +33,8 @@ public:
         }
         const std::int64_t at = Find(buffer, range.length);
         const std::int64_t inChunk = range.start - plan_.Chunk(slice / perChunk_).start;
-        return {at < 0 ? -1 : inChunk + at, true, false, nullptr};
+        return {at < 0 ? -1 : inChunk + at, true, false, nullptr,
+                at < 0 ? std::uint8_t{0} : buffer[at]};
     }
 
 private:
@@ -99,6 +100,8 @@ public:
                    slices_, plan_.BufferBytes(), plan_.twoWorkers) {}
 
     ByteRange Chunk(std::int64_t visit) const { return plan_.Chunk(visit); }
+    // The byte the last Test found.
+    std::uint8_t FoundByte() const { return foundByte_; }
 
     // Offset in the visit-th chunk of its first byte other than fill when
     // leading, its last when trailing; -1 when it holds none.
@@ -119,6 +122,7 @@ public:
             }
             read = read || result.read;
             found = result.found;
+            foundByte_ = result.byte;
         }
         unverified_ = true;
         readUnverified_ += read ? Chunk(visit).length : 0;
@@ -143,6 +147,7 @@ private:
     const std::int64_t slices_ = plan_.grid.chunks * perChunk_;
     SliceReader reader_;   // after plan_, which it uses
     SliceWorkers workers_; // after reader_, which its second thread uses
+    std::uint8_t foundByte_ = 0;
     bool unverified_ = false;
     std::int64_t readUnverified_ = 0; // bytes read since the last check
 
@@ -179,6 +184,7 @@ void ScanTrailingZeros(JobState& state, JobHost& host) {
         if (const std::int64_t p = tester.Test(chunks - k); p >= 0) {
             const ByteRange chunk = tester.Chunk(chunks - k);
             state.mzero = state.insize - chunk.start - p - 1;
+            state.byteBeforeTail = tester.FoundByte();
         }
     }
     tester.Finish();

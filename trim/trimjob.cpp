@@ -20,7 +20,9 @@ constexpr std::int32_t kMaxChunkUnits = 2147; // above this the byte count overf
 
 void OpenInput(JobState& state, JobHost& host) {
     state.inputText = host.ReadField(Field::InputPath);
-    if (!state.instream.Open(PathFromUtf8(state.inputText))) {
+    const auto watch =
+        state.batch != nullptr ? InputFile::Watch::WritesInBatch : InputFile::Watch::Writes;
+    if (!state.instream.Open(PathFromUtf8(state.inputText), watch)) {
         const OsErrorCode error = state.instream.LastError();
         throw JobError(IsHeldElsewhere(error) ? ErrorKind::InputInUse : ErrorKind::OpenFailed,
                        FormatMessage(msg::kOpenFailed, state.inputText), error);
@@ -82,8 +84,9 @@ void Measure(JobState& state, JobHost& host) {
 
 void SettleTail(JobState& state, const JobOptions& options) {
     if (options.tailToRemove && state.mzero >= 0 && state.fzero >= 0) {
-        const std::int64_t wanted = options.tailToRemove(
-            MeasuredRuns{state.insize, state.fzero, state.mzero, state.fill, &state.instream});
+        const std::int64_t wanted =
+            options.tailToRemove(MeasuredRuns{state.insize, state.fzero, state.mzero, state.fill,
+                                              &state.instream, state.byteBeforeTail});
         state.mzero = std::clamp<std::int64_t>(wanted, 0, state.mzero);
     }
 }
@@ -154,6 +157,9 @@ JobResult RunTrimJob(JobHost& host, const JobOptions& options) {
     state.insize = state.instream.SizeAtOpen();
     if (state.insize < 0) {
         throw JobError(ErrorKind::ReadFailed, FormatMessage(msg::kReadFailed, state.inputText));
+    }
+    if (options.sized) {
+        options.sized(state.insize);
     }
     if (options.chooseFill) {
         state.fill = options.chooseFill(state.instream, state.insize);

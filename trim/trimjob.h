@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace kst {
 
@@ -23,6 +24,8 @@ struct MeasuredRuns {
     // The input as the job holds it (locked, its writers watched), for a
     // look at the bytes around the runs; valid for the call only.
     const InputFile* input = nullptr;
+    // The last byte before the tail run, when the scan read it.
+    std::optional<std::uint8_t> byteBeforeTail;
 };
 
 struct JobResult;
@@ -46,6 +49,10 @@ struct JobOptions {
     // anything is written, gets the figures (as a MeasureOnly result), so a
     // failure after that still has them.
     std::function<void(const JobResult&)> measured = {};
+    // Opt-in: once the input is open and its size known, before any line is
+    // logged, gets the size (a batch commits what waits before a copy that
+    // will not fit beside it).
+    std::function<void(std::int64_t size)> sized = {};
     // Opt-in: once the input is open and its size known, returns the byte
     // whose runs are trimmed, in place of fill, from the input the job holds.
     std::function<std::uint8_t(const InputFile& input, std::int64_t size)> chooseFill = {};

@@ -136,6 +136,18 @@ void PrintTo(const GroupRow& row, std::ostream* os) {
     *os << row.name;
 }
 
+// The lines of err that are among lines, in the order they came.
+std::vector<std::string> LinesAmong(const std::string& err, const std::vector<std::string>& lines) {
+    std::vector<std::string> seen;
+    std::istringstream text(err);
+    for (std::string line; std::getline(text, line);) {
+        if (std::find(lines.begin(), lines.end(), line) != lines.end()) {
+            seen.push_back(line);
+        }
+    }
+    return seen;
+}
+
 class CliGroupTest : public CliOutputsTest, public testing::WithParamInterface<GroupRow> {
 protected:
     static constexpr int kFiles = 5;
@@ -183,14 +195,40 @@ TEST_P(CliGroupTest, AFaultFailsOnlyItsOwnFile) {
     EXPECT_EQ(run.status, GetParam().fault == GroupFault::None ? 0 : 1);
     EXPECT_TRUE(TempFilesIn(At("d1")).empty());
     // Each file's outcome comes before the next file's first line.
-    std::vector<std::string> seen;
-    std::istringstream err(run.err);
-    for (std::string line; std::getline(err, line);) {
-        if (std::find(lines.begin(), lines.end(), line) != lines.end()) {
-            seen.push_back(line);
-        }
+    EXPECT_EQ(LinesAmong(run.err, lines), lines);
+}
+
+// A copy too large to wait in the group: the copies waiting are committed
+// and reported before its first line, not after its whole copy.
+TEST_F(CliGroupTest, CopiesWaitingAreCommittedBeforeOneTooLargeToJoinThem) {
+    constexpr std::uintmax_t kLarge = std::uintmax_t{65} << 20; // above a group's 64 MiB
+    dir.Write("d1/b.bin", Filled(1, {0}));
+    std::filesystem::resize_file(At("d1/b.bin"), kLarge); // a hole, then the tail run
+    const std::vector<std::string> args{Path("d1/a.bin"), Path("d1/b.bin"), Path("d1/a2.bin")};
+    dir.Write("d1/a2.bin", first);
+    // At each flush: is the first copy in place yet?
+    static std::filesystem::path firstCopy;
+    static std::vector<bool> placed;
+    firstCopy = At("d1/a(KST).bin");
+    placed.clear();
+    kst::SetCommitProbe([] {
+        placed.push_back(std::filesystem::exists(firstCopy));
+        return true;
+    });
+    const InProcessRun run = RunHere(args);
+    EXPECT_EQ(placed, (std::vector<bool>{false, true, true})) << "the large copy went first";
+    ASSERT_EQ(run.reports.size(), args.size());
+    for (const json& report : run.reports) {
+        EXPECT_EQ(report["status"], "trimmed") << report;
     }
-    EXPECT_EQ(seen, lines);
+    const auto sizeLine = [&](std::size_t i, std::uintmax_t size) {
+        return kst::FormatMessage(kst::msg::kSizeLine, args[i]) + std::to_string(size);
+    };
+    const std::vector<std::string> lines{sizeLine(0, first.size()), kst::msg::kFinished,
+                                         sizeLine(1, kLarge),       kst::msg::kFinished,
+                                         sizeLine(2, first.size()), kst::msg::kFinished};
+    EXPECT_EQ(LinesAmong(run.err, lines), lines);
+    EXPECT_EQ(std::filesystem::file_size(At("d1/b(KST).bin")), 1U);
 }
 
 INSTANTIATE_TEST_SUITE_P(
