@@ -160,4 +160,51 @@ TEST_P(InputChange, FailsOrTrimsTheFileAsOpened) {
 INSTANTIATE_TEST_SUITE_P(Rows, InputChange, testing::ValuesIn(Rows()),
                          [](const auto& info) { return info.param.name; });
 
+#ifdef __linux__
+// A batch's inputs leave their watches behind and drop them together. An
+// input open through that is still watched, whatever went before it: its
+// file opened and closed before, or the others' watches dropped while it is
+// open. The write keeps the size and puts the time back, so only the watch
+// can tell.
+enum class Before { Nothing, SameFileOpenedAndClosed, OthersDropped, AllDropped, SameFileDropped };
+
+class BatchWatch : public JobTest, public testing::WithParamInterface<Before> {};
+
+TEST_P(BatchWatch, SeesAWriteThatLeavesSizeAndTime) {
+    using kst::InputFile;
+    Drop("in.bin", Framed(3, 20, 3, 5));
+    const fs::path other = dir.Write("other.bin", Framed(1, 5, 1, 6));
+    const auto open = [](InputFile& file, const fs::path& path) {
+        ASSERT_TRUE(file.Open(path, InputFile::Watch::WritesInBatch));
+    };
+    InputFile earlier;
+    const bool sameFile =
+        GetParam() == Before::SameFileOpenedAndClosed || GetParam() == Before::SameFileDropped;
+    open(earlier, sameFile ? input : other);
+    earlier.Close();
+    if (GetParam() == Before::AllDropped) {
+        InputFile::ReleaseBatchWatches();
+    }
+    InputFile file;
+    open(file, input);
+    if (GetParam() == Before::OthersDropped || GetParam() == Before::SameFileDropped) {
+        InputFile::ReleaseBatchWatches();
+    }
+    ASSERT_TRUE(file.Unchanged());
+    const fs::file_time_type time = fs::last_write_time(input);
+    ASSERT_TRUE(InOtherProcess([&] {
+        WriteAt(input, 4, Bytes{0x42});
+        fs::last_write_time(input, time);
+    }));
+    EXPECT_FALSE(file.Unchanged());
+    file.Close();
+    InputFile::ReleaseBatchWatches();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BatchWatch,
+                         testing::Values(Before::Nothing, Before::SameFileOpenedAndClosed,
+                                         Before::OthersDropped, Before::AllDropped,
+                                         Before::SameFileDropped));
+#endif
+
 } // namespace
