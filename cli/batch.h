@@ -50,6 +50,8 @@ public:
     ~CopyFolder();
     CopyFolder(const CopyFolder&) = delete;
     CopyFolder& operator=(const CopyFolder&) = delete;
+    // Kept: a copy waits to be put there, which may have no name yet.
+    void Keep() { made_.clear(); }
 
 private:
     std::vector<std::filesystem::path> made_; // innermost first

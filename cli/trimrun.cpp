@@ -76,7 +76,7 @@ FileOutcome TrimOne(CliHost& host, const CliOptions& options, const Input& input
         report = Skipped(host, report, copy + " exists");
         return outcome;
     }
-    const CopyFolder folder(input);
+    CopyFolder folder(input);
     FileGuards guards(host, options);
     try {
         auto proof = std::make_unique<TrimProof>(options);
@@ -92,6 +92,7 @@ FileOutcome TrimOne(CliHost& host, const CliOptions& options, const Input& input
         report.result = result;
         guards.CheckRuns(result);
         if (result.held) {
+            folder.Keep();
             outcome.proof = std::move(proof); // completed once the copy is committed
         } else {
             proof->Complete(input.path, result, report, host);

@@ -247,14 +247,14 @@ bool HoldInBatch(std::unique_ptr<OutputFile>& out, const JobState& state, std::i
     return true;
 }
 
-// size: what the output will hold. One the batch will hold shares the
-// handle of its folder with the others there until the batch is committed.
+// size: what the output will hold, which tells whether it will wait in the
+// batch.
 void CreateOutput(OutputFile& out, const JobState& state, std::int64_t size) {
     FolderTemps* const temps = state.batch != nullptr ? &state.batch->Temps() : nullptr;
-    const FolderHandle folder =
-        temps != nullptr && state.batch->Takes(size) ? FolderHandle::Shared : FolderHandle::Own;
+    const Waiting waiting =
+        temps != nullptr && state.batch->Takes(size) ? Waiting::InBatch : Waiting::No;
     switch (out.Create(state.outputPath, state.instream, SpecialDestination::WriteInPlace, temps,
-                       folder)) {
+                       waiting)) {
     case CreateResult::Created:
         return;
     case CreateResult::SameFile:

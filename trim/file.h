@@ -147,9 +147,12 @@ private:
 #endif
 };
 
-// Whether an output opens its folder itself or shares the one its run's
-// FolderTemps holds open (POSIX; Windows opens none).
-enum class FolderHandle { Own, Shared };
+// Whether an output will wait in a batch to be committed with others. One
+// that will (POSIX) shares the folder its run's FolderTemps holds open, and
+// where the file system can, and nothing stands at its destination, is
+// written as a file with no name at all, named only once flushed: a crash
+// then leaves nothing behind, and its folder takes one new name, not two.
+enum class Waiting { No, InBatch };
 
 // The number of files this process may hold open at once, first raised
 // towards wanted as far as the system allows.
@@ -178,11 +181,11 @@ public:
     // it died are removed first: found by listing the folder, or in temps
     // when given (a batch's, which lists each folder once).
     // input is also the reference whose permissions the finished file takes.
-    // A Shared folder needs temps, and the output must be gone before temps
-    // closes its folders.
+    // Waiting::InBatch needs temps, and the output must be gone before
+    // temps closes its folders.
     CreateResult Create(const std::filesystem::path& destination, const InputFile& input,
                         SpecialDestination special = SpecialDestination::WriteInPlace,
-                        FolderTemps* temps = nullptr, FolderHandle folder = FolderHandle::Own);
+                        FolderTemps* temps = nullptr, Waiting waiting = Waiting::No);
     // Writes all of buffer; returns the count stored, less on failure.
     std::int64_t Write(const std::uint8_t* buffer, std::int64_t length);
     // Appends length bytes of input from pos inside the system where it can:
@@ -223,9 +226,9 @@ public:
     static std::vector<bool> FlushTogether(std::span<OutputFile* const> outputs);
     bool PutInPlace();
     void SyncFolder();
-    // True when Commit has a temporary to rename (not a device written in
-    // place).
-    bool Renames() const { return !tempPath_.empty(); }
+    // True when Commit has a temporary to put in place (not a device
+    // written in place).
+    bool Renames() const { return !tempPath_.empty() || unnamed_; }
     // Closes and removes what was written, unless it was committed or
     // written in place.
     void Discard();
@@ -237,6 +240,10 @@ public:
 private:
     // Writes count zero bytes; for what has no end to move, as a device.
     bool WriteZeros(std::int64_t count);
+#ifndef _WIN32
+    // Names a file with no name as a fresh temporary, name.
+    bool LinkAsTemp(const std::filesystem::path& finalName, std::filesystem::path& name);
+#endif
 
     NativeHandle handle_ = InputFile::InvalidHandle();
     OsErrorCode error_ = 0;
@@ -251,6 +258,7 @@ private:
 #else
     int folder_ = -1;                // the destination's folder, for the renames
     bool ownsFolder_ = true;         // false when a run's FolderTemps holds it
+    bool unnamed_ = false;           // written with no name, linked at PutInPlace
     int mode_ = 0600;                // permission bits the finished file takes
     int group_ = -1;                 // the reference's group, -1 when ours
     std::int64_t writebackFrom_ = 0; // what lies before is being written back

@@ -459,6 +459,29 @@ int CreateTemp(int folder, const std::filesystem::path& finalName, std::filesyst
     return kClosed;
 }
 
+// A new file in folder with no name, private to its owner; kClosed where the
+// file system has no such files or its name could not be given later (no
+// /proc to name it through).
+int OpenUnnamed(int folder) {
+#if defined(__linux__) && defined(O_TMPFILE)
+    static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+    if (canName) {
+        return ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    }
+#else
+    (void)folder;
+#endif
+    return kClosed;
+}
+
+// Gives the file fd, made by OpenUnnamed, the name in folder; 0, or the
+// system's reason (EEXIST: the name is taken).
+OsErrorCode LinkUnnamed(int fd, int folder, const std::filesystem::path& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                          : errno;
+}
+
 mode_t CurrentUmask() {
 #ifdef __linux__
     // Read where the system shows it: setting it to read it back would race
@@ -554,8 +577,7 @@ std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path&
 }
 
 CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
-                                SpecialDestination special, FolderTemps* temps,
-                                FolderHandle folder) {
+                                SpecialDestination special, FolderTemps* temps, Waiting waiting) {
     Discard();
     const auto failed = [this](OsErrorCode error) {
         error_ = error;
@@ -566,7 +588,8 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
     }
     mode_ = input.openMode_;
     group_ = input.openGroup_;
-    ownsFolder_ = temps == nullptr || folder == FolderHandle::Own;
+    const bool inBatch = temps != nullptr && waiting == Waiting::InBatch;
+    ownsFolder_ = !inBatch;
     folder_ = ownsFolder_ ? OpenFolder(destination) : temps->Opened(FolderOf(destination));
     if (folder_ < 0) {
         return failed(errno);
@@ -612,6 +635,13 @@ CreateResult OutputFile::Create(const std::filesystem::path& destination, const 
     } else {
         std::vector<std::filesystem::path> names = ListTemps(folder_);
         RemoveStaleTemps(folder_, finalName, names);
+    }
+    if (inBatch && !exists) {
+        handle_ = OpenUnnamed(folder_);
+        if (handle_ != kClosed) {
+            unnamed_ = true;
+            return CreateResult::Created;
+        }
     }
     std::filesystem::path tempName;
     int fd = CreateTemp(folder_, finalName, tempName);
@@ -701,8 +731,26 @@ std::vector<bool> OutputFile::FlushTogether(std::span<OutputFile* const> outputs
 }
 
 // Renamed while still locked, so no other job takes it for one left behind
-// by a dead job and removes it.
+// by a dead job and removes it. A file with no name is given its name; should
+// one have appeared there meanwhile, it is named as a temporary and renamed
+// over it, as a named one would have been.
 bool OutputFile::PutInPlace() {
+    if (unnamed_) {
+        const OsErrorCode error = LinkUnnamed(handle_, folder_, destination_.filename());
+        if (error == 0) {
+            unnamed_ = false;
+            return true;
+        }
+        std::filesystem::path tempName;
+        // Locked before it has a name, as a named temporary is.
+        if (error != EEXIST || !LockExclusive(handle_) ||
+            !LinkAsTemp(destination_.filename(), tempName)) {
+            error_ = error != EEXIST ? error : errno;
+            return false;
+        }
+        unnamed_ = false;
+        tempPath_ = destination_.parent_path() / tempName;
+    }
     if (::renameat(folder_, tempPath_.filename().c_str(), folder_,
                    destination_.filename().c_str()) != 0) {
         error_ = errno;
@@ -712,6 +760,21 @@ bool OutputFile::PutInPlace() {
     return true;
 }
 
+// Retried with new tokens should a name be taken, by chance or on purpose.
+bool OutputFile::LinkAsTemp(const std::filesystem::path& finalName, std::filesystem::path& name) {
+    constexpr int kTries = 8;
+    for (int i = 0; i < kTries; ++i) {
+        name = TempName(finalName, static_cast<std::uint64_t>(ThisProcess()), NextTempToken());
+        const OsErrorCode error = LinkUnnamed(handle_, folder_, name);
+        if (error != EEXIST) {
+            errno = error;
+            return error == 0;
+        }
+    }
+    errno = EEXIST;
+    return false;
+}
+
 // The data is on the disk already; a folder that cannot be synced (some file
 // systems refuse) leaves only the name's durability to the system.
 void OutputFile::SyncFolder() {
@@ -719,7 +782,7 @@ void OutputFile::SyncFolder() {
 }
 
 bool OutputFile::Commit() {
-    if (tempPath_.empty()) {
+    if (!Renames()) {
         const bool ok = handle_ == kClosed || ::close(handle_) == 0;
         handle_ = kClosed;
         return ok;
@@ -742,6 +805,7 @@ void OutputFile::Discard() {
         CloseQuietly(folder_);
     }
     folder_ = kClosed;
+    unnamed_ = false; // closed, its file is gone with it
     kernelCopy_ = true;
     clone_ = true;
     writebackFrom_ = 0;
@@ -767,7 +831,7 @@ void OutputFile::StartWriteback() {
 #ifdef __linux__
     // Steps of a few MiB: each is one request to the disk, not one per page.
     constexpr std::int64_t kStep = std::int64_t{8} << 20;
-    if (tempPath_.empty()) {
+    if (!Renames()) {
         return; // a device written in place
     }
     const off_t end = ::lseek(handle_, 0, SEEK_CUR);

@@ -337,7 +337,7 @@ std::vector<std::filesystem::path>& FolderTemps::In(const std::filesystem::path&
 // The temporary file is held without sharing until it is renamed: no one
 // else opens it meanwhile. The finished file takes its folder's access rules.
 CreateResult OutputFile::Create(const std::filesystem::path& destination, const InputFile& input,
-                                SpecialDestination special, FolderTemps* temps, FolderHandle) {
+                                SpecialDestination special, FolderTemps* temps, Waiting) {
     Discard();
     const auto failed = [this](DWORD error) {
         error_ = static_cast<OsErrorCode>(error);

@@ -179,15 +179,15 @@ CoreSplit::~CoreSplit() {
     }
 }
 
-void CoreSplit::Confine(std::thread& helper) {
+void CoreSplit::ConfineHelper() const {
     if (split_) {
-        ::pthread_setaffinity_np(helper.native_handle(), sizeof others_, &others_);
+        ::pthread_setaffinity_np(::pthread_self(), sizeof others_, &others_);
     }
 }
 #else
 CoreSplit::CoreSplit() = default;
 CoreSplit::~CoreSplit() = default;
-void CoreSplit::Confine(std::thread&) {}
+void CoreSplit::ConfineHelper() const {}
 #endif
 
 SliceWorkers::SliceWorkers(Tester test, std::int64_t slices, std::int64_t bufferBytes,
@@ -203,7 +203,6 @@ SliceWorkers::SliceWorkers(Tester test, std::int64_t slices, std::int64_t buffer
     } catch (const std::system_error&) {
         throw JobError(ErrorKind::OutOfMemory, msg::kOutOfMemory);
     }
-    cores_->Confine(helper_);
 }
 
 SliceWorkers::~SliceWorkers() {
@@ -250,6 +249,7 @@ std::int64_t SliceWorkers::Claim(std::int64_t limit) {
 // The second thread: tests slices while any are left before the first that
 // ends the scan, keeping within the window ahead of the results taken.
 void SliceWorkers::HelperLoop() {
+    cores_->ConfineHelper();
     while (!stop_.load()) {
         if (const std::int64_t slice = Claim(taken_.Value() + kWindow); slice >= 0) {
             Test(slice, 1);

@@ -123,8 +123,9 @@ public:
     ~CoreSplit();
     CoreSplit(const CoreSplit&) = delete;
     CoreSplit& operator=(const CoreSplit&) = delete;
-    // Puts helper on the cores the job's thread left.
-    void Confine(std::thread& helper);
+    // Puts the calling thread, the second one, on the cores the job's
+    // thread left; called first thing, before it tests a slice.
+    void ConfineHelper() const;
 
 private:
 #ifdef __linux__

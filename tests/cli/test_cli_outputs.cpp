@@ -5,6 +5,7 @@
 #include "file.h"
 #include "joberror.h"
 #include "messages.h"
+#include "outputbatch.h"
 #include "tempname.h"
 #include "trimrun.h"
 
@@ -238,6 +239,28 @@ INSTANTIATE_TEST_SUITE_P(
                              "create_failed"},
                     GroupRow{"FlushFails", GroupFault::FlushFails, "write_failed"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A copy waiting in a batch may have no name until it is committed; a file
+// that appeared at its name meanwhile is replaced, as a named temporary's
+// rename would have replaced it, and nothing is left besides.
+TEST_F(CliOutputsTest, WaitingCopyReplacesAFileThatAppearedAtItsName) {
+    kst::InputFile input;
+    ASSERT_TRUE(input.Open(At("d1/a.bin")));
+    kst::OutputBatch batch;
+    auto output = std::make_unique<kst::OutputFile>();
+    const std::filesystem::path copy = At("d1/a(KST).bin");
+    ASSERT_EQ(output->Create(copy, input, kst::SpecialDestination::WriteInPlace, &batch.Temps(),
+                             kst::Waiting::InBatch),
+              kst::CreateResult::Created);
+    ASSERT_EQ(output->Write(first.data(), 10), 10);
+    dir.Write("d1/a(KST).bin", second);
+    batch.Hold(std::move(output), 10, Utf8(copy));
+    const auto outcomes = batch.Commit();
+    ASSERT_EQ(outcomes.size(), 1U);
+    EXPECT_FALSE(outcomes[0].has_value());
+    EXPECT_EQ(ReadAll(copy), Bytes(first.begin(), first.begin() + 10));
+    EXPECT_TRUE(TempFilesIn(At("d1")).empty());
+}
 
 // Stale temporaries of the copies written are still removed, from one listing
 // of their folder per run: a name that appears after it is not seen again.
