@@ -251,6 +251,7 @@ private:
     std::filesystem::path destination_;
     bool kernelCopy_ = true; // CopyFrom's, until the system refuses
     bool clone_ = true;      // CloneFrom's, until the file system refuses
+    bool unnamed_ = false;   // written with no name (POSIX), named at PutInPlace
 #ifdef _WIN32
     void MarkSparse();
     bool sparseTried_ = false;
@@ -258,7 +259,6 @@ private:
 #else
     int folder_ = -1;                // the destination's folder, for the renames
     bool ownsFolder_ = true;         // false when a run's FolderTemps holds it
-    bool unnamed_ = false;           // written with no name, linked at PutInPlace
     int mode_ = 0600;                // permission bits the finished file takes
     int group_ = -1;                 // the reference's group, -1 when ours
     std::int64_t writebackFrom_ = 0; // what lies before is being written back
