@@ -403,7 +403,7 @@ std::vector<std::filesystem::path> ListTemps(int folder) {
         return names;
     }
     while (const dirent* entry = ::readdir(dir)) {
-        if (IsTempName(entry->d_name)) {
+        if (IsTempName(std::string_view(entry->d_name))) {
             names.emplace_back(entry->d_name);
         }
     }

@@ -89,8 +89,11 @@ std::int64_t TempNameProcess(const std::filesystem::path& finalName,
 }
 
 bool IsTempName(const std::filesystem::path& name) {
-    const std::string text = name.string();
-    return text.starts_with(kTempLead) && text.ends_with(".part");
+    return IsTempName(std::string_view(name.string()));
+}
+
+bool IsTempName(std::string_view name) {
+    return name.starts_with(kTempLead) && name.ends_with(".part");
 }
 
 std::uint64_t NextTempToken() {

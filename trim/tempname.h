@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kst {
 
@@ -29,6 +30,9 @@ std::int64_t TempNameProcess(const std::filesystem::path& finalName,
 
 // True when name has the form of a temporary name, whatever its final name.
 bool IsTempName(const std::filesystem::path& name);
+// The same for a name as the system lists it, taken as it is: a folder of
+// many entries is looked through without making a path of each.
+bool IsTempName(std::string_view name);
 
 // A fresh token for each temporary file of this process.
 std::uint64_t NextTempToken();
