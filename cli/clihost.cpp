@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "clihost.h"
 
-#include "joberror.h"
 #include "messages.h"
 #include "outputpath.h"
 #include "stoprequest.h"
@@ -51,38 +50,18 @@ bool CliHost::AbortRequested() {
     return StopSignal() != 0;
 }
 
-namespace {
-
-// The size a line of the job ends with, its digits grouped or not.
-std::int64_t SizeAtEnd(std::string_view line) {
-    std::int64_t size = 0;
-    std::int64_t scale = 1;
-    for (auto c = line.rbegin(); c != line.rend() && ((*c >= '0' && *c <= '9') || *c == ','); ++c) {
-        if (*c != ',') {
-            size += (*c - '0') * scale;
-            scale *= 10;
-        }
-    }
-    return size;
-}
-
-} // namespace
-
 void CliHost::AppendLog(std::string_view line) {
     StartPhaseOf(line);
     WriteLine(line);
 }
 
 // The job announces each phase with its log line; the gauge's percent times
-// the phase's size gives the bytes done. The sizes are the job's own, from
-// its lines: asking the system again would cost each small file of a batch.
+// the phase's size gives the bytes done. The sizes are the job's own
+// (SetInputSize, the output size figure): asking the system again would
+// cost each small file of a batch.
 void CliHost::StartPhaseOf(std::string_view line) {
     if (line == msg::kCreatingOutput) {
         bar_.StartPhase(outSize_, Sweep::Rising);
-        return;
-    }
-    if (line.starts_with(FormatMessage(msg::kSizeLine, file_))) {
-        inSize_ = SizeAtEnd(line);
         return;
     }
     const bool leading = line == msg::kScanningLeading;
@@ -93,7 +72,13 @@ void CliHost::StartPhaseOf(std::string_view line) {
 
 void CliHost::ShowFigure(Figure figure, std::string_view text) {
     if (figure == Figure::OutputSize) {
-        outSize_ = SizeAtEnd(text); // the caption, then the size with its digits grouped
+        // The caption, then the size with its digits grouped.
+        outSize_ = 0;
+        for (const char c : text) {
+            if (c >= '0' && c <= '9') {
+                outSize_ = outSize_ * 10 + (c - '0');
+            }
+        }
     }
     if (!text.empty()) {
         WriteLine(text);

@@ -28,6 +28,8 @@ public:
         file_ = std::move(path);
         outDir_ = std::move(outDir);
     }
+    // The input's size as the job opened it, for the scans' progress.
+    void SetInputSize(std::int64_t size) { inSize_ = size; }
     void WriteLine(std::string_view line);
     // Where log lines go from now on.
     void LogTo(std::ostream& log) { log_ = &log; }
@@ -58,7 +60,7 @@ private:
     std::string file_;
     std::optional<std::string> outDir_; // the file's own: walks mirror their tree
     bool copying_ = false;
-    std::int64_t inSize_ = 0;  // from the size line, for the scans' progress
+    std::int64_t inSize_ = 0;  // SetInputSize's
     std::int64_t outSize_ = 0; // from the output size figure, for the copy's progress
 };
 

@@ -83,7 +83,10 @@ FileOutcome TrimOne(CliHost& host, const CliOptions& options, const Input& input
         kst::JobOptions job = guards.ForJob();
         job.onAbort = kst::JobOptions::OnAbort::Drop;
         job.batch = &batch;
-        job.sized = sized;
+        job.sized = [&host, &sized](std::int64_t size) {
+            host.SetInputSize(size);
+            sized(size);
+        };
         // A failure while writing still reports what was measured.
         job.measured = [&report](const kst::JobResult& figures) { report.result = figures; };
         proof->Attach(job);

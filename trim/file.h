@@ -240,10 +240,6 @@ public:
 private:
     // Writes count zero bytes; for what has no end to move, as a device.
     bool WriteZeros(std::int64_t count);
-#ifndef _WIN32
-    // Names a file with no name as a fresh temporary, name.
-    bool LinkAsTemp(const std::filesystem::path& finalName, std::filesystem::path& name);
-#endif
 
     NativeHandle handle_ = InputFile::InvalidHandle();
     OsErrorCode error_ = 0;

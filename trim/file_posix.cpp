@@ -445,18 +445,30 @@ pid_t ThisProcess() {
     return pid;
 }
 
-// Retried with new tokens should a name be taken, by chance or on purpose.
-int CreateTemp(int folder, const std::filesystem::path& finalName, std::filesystem::path& name) {
+// Gives name fresh temporary names of finalName until make(name), which
+// returns 0 or the system's reason, finds it free: retried with new tokens
+// should a name be taken, by chance or on purpose.
+template <class Make>
+OsErrorCode TryTempNames(const std::filesystem::path& finalName, std::filesystem::path& name,
+                         Make make) {
     constexpr int kTries = 8;
-    for (int i = 0; i < kTries; ++i) {
+    OsErrorCode error = EEXIST;
+    for (int i = 0; i < kTries && error == EEXIST; ++i) {
         name = TempName(finalName, static_cast<std::uint64_t>(ThisProcess()), NextTempToken());
-        const int fd = ::openat(folder, name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
+        error = make(name);
     }
-    return kClosed;
+    return error;
+}
+
+// errno says why when it returns kClosed.
+int CreateTemp(int folder, const std::filesystem::path& finalName, std::filesystem::path& name) {
+    int fd = kClosed;
+    errno = TryTempNames(finalName, name, [&](const std::filesystem::path& candidate) {
+        fd = ::openat(folder, candidate.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        return fd >= 0 ? 0 : errno;
+    });
+    return fd;
 }
 
 // A new file in folder with no name, private to its owner; kClosed where the
@@ -741,11 +753,18 @@ bool OutputFile::PutInPlace() {
             unnamed_ = false;
             return true;
         }
-        std::filesystem::path tempName;
         // Locked before it has a name, as a named temporary is.
-        if (error != EEXIST || !LockExclusive(handle_) ||
-            !LinkAsTemp(destination_.filename(), tempName)) {
+        if (error != EEXIST || !LockExclusive(handle_)) {
             error_ = error != EEXIST ? error : errno;
+            return false;
+        }
+        std::filesystem::path tempName;
+        if (const OsErrorCode linked = TryTempNames(destination_.filename(), tempName,
+                                                    [this](const std::filesystem::path& name) {
+                                                        return LinkUnnamed(handle_, folder_, name);
+                                                    });
+            linked != 0) {
+            error_ = linked;
             return false;
         }
         unnamed_ = false;
@@ -758,21 +777,6 @@ bool OutputFile::PutInPlace() {
     }
     tempPath_.clear();
     return true;
-}
-
-// Retried with new tokens should a name be taken, by chance or on purpose.
-bool OutputFile::LinkAsTemp(const std::filesystem::path& finalName, std::filesystem::path& name) {
-    constexpr int kTries = 8;
-    for (int i = 0; i < kTries; ++i) {
-        name = TempName(finalName, static_cast<std::uint64_t>(ThisProcess()), NextTempToken());
-        const OsErrorCode error = LinkUnnamed(handle_, folder_, name);
-        if (error != EEXIST) {
-            errno = error;
-            return error == 0;
-        }
-    }
-    errno = EEXIST;
-    return false;
 }
 
 // The data is on the disk already; a folder that cannot be synced (some file
