@@ -29,11 +29,25 @@ namespace {
 
 constexpr int kClosed = -1;
 
-// Opens without blocking: a FIFO with no writer would hang. Only a regular
-// file is kept, and to one O_NONBLOCK means nothing (open(2)), so it stays:
-// clearing it would cost each small file of a batch a call.
-int OpenNonBlocking(const std::filesystem::path& path, int flags) {
-    return ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+#ifdef O_NOATIME
+constexpr int kKeepAccessTime = O_NOATIME;
+#else
+constexpr int kKeepAccessTime = 0;
+#endif
+
+// The input, opened without blocking: a FIFO with no writer would hang.
+// Only a regular file is kept, and to one O_NONBLOCK means nothing
+// (open(2)), so it stays: clearing it would cost each small file of a batch
+// a call. It is read without touching even its access time, which would
+// otherwise write each small file's inode back; only the file's owner (or a
+// process with CAP_FOWNER) may ask that, so anyone else reads it the plain
+// way.
+int OpenForReading(const std::filesystem::path& path, int flags) {
+    const auto open = [&](int more) {
+        return ::open(path.c_str(), flags | more | O_NONBLOCK | O_CLOEXEC);
+    };
+    const int fd = open(kKeepAccessTime);
+    return fd == kClosed && errno == EPERM ? open(0) : fd;
 }
 
 bool LockExclusive(int fd) {
@@ -237,7 +251,7 @@ InputFile::~InputFile() {
 
 bool InputFile::Open(const std::filesystem::path& path, Watch watch, Links links) {
     Close();
-    handle_ = OpenNonBlocking(path, links == Links::Refuse ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
+    handle_ = OpenForReading(path, links == Links::Refuse ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
     // Watched before the stamp is read, so no write falls between.
     if (handle_ != kClosed && watch != Watch::None) {
         writeWatch_ = WriteWatches::Process().Add(handle_);
