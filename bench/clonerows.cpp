@@ -5,17 +5,14 @@
 // with the input, as filefrag shows them; and a copy across a 64 GiB hole in
 // the work folder, its time and the blocks it stores.
 #include "copyjobs.h"
+#include "loopmount.h"
 #include "measure.h"
 #include "process.h"
 #include "rowgroups.h"
 #include "scratch.h"
 
-#include <fcntl.h>
-#include <sched.h>
 #include <sstream>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -33,59 +30,6 @@ constexpr int kCopyRounds = 3;
 // Bytes the copy may store beyond the input's: a block at each end of each
 // of the input's two data extents.
 constexpr std::int64_t kHoleSlack = 2 * 2 * 4096;
-
-// A file system of the type made in an image in folder and loop-mounted on
-// a folder beside it; unmounted and removed again. Where the system gives a
-// mount namespace of our own, the mount also goes should the run die.
-class LoopMount {
-public:
-    LoopMount(const fs::path& folder, const std::string& type)
-        : image_(folder / (type + ".img")), path_(folder / type) {
-        if (::geteuid() != 0) {
-            reason_ = "mounting takes root";
-            return;
-        }
-        if (::unshare(CLONE_NEWNS) == 0) {
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
-        }
-        fs::create_directory(path_);
-        {
-            const Fd image(image_, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
-            if (::ftruncate(image.Get(), static_cast<off_t>(kImageBytes)) != 0) {
-                reason_ = "cannot size the image";
-                return;
-            }
-        }
-        if (RunProcess({"mkfs." + type, "-q", "-f", image_.string()}).status != 0) {
-            reason_ = "mkfs." + type + " failed or is missing";
-        } else if (RunProcess({"mount", "-o", "loop", image_.string(), path_.string()}).status !=
-                   0) {
-            reason_ = "cannot loop-mount " + type + " here";
-        } else {
-            mounted_ = true;
-        }
-    }
-    ~LoopMount() {
-        if (mounted_) {
-            RunProcess({"umount", path_.string()});
-        }
-        std::error_code ignored;
-        fs::remove(image_, ignored);
-        fs::remove(path_, ignored);
-    }
-    LoopMount(const LoopMount&) = delete;
-    LoopMount& operator=(const LoopMount&) = delete;
-
-    bool Mounted() const { return mounted_; }
-    const fs::path& Path() const { return path_; }
-    const std::string& Reason() const { return reason_; }
-
-private:
-    fs::path image_;
-    fs::path path_;
-    bool mounted_ = false;
-    std::string reason_;
-};
 
 // The data extents filefrag -v lists for the file, and of those the ones
 // not marked shared.
@@ -114,7 +58,7 @@ void CloneRowsOn(Report& report, const fs::path& folder, const std::string& type
     const std::string name = "clone 2 GiB + 64 MiB zeros, " + type;
     const std::string extentsName = "clone on " + type + ", data extents not shared";
     const std::string chunk = ChunkLabel(kChunkUnits * kUnit);
-    const LoopMount mount(folder, type);
+    const LoopMount mount(folder, type, kImageBytes, {"-q", "-f"});
     if (!mount.Mounted()) {
         report.Skipped(name + ", vs cp + sync", chunk, mount.Reason());
         report.Skipped(extentsName, chunk, mount.Reason());
