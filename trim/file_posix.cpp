@@ -4,6 +4,7 @@
 #include "tempname.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -501,11 +502,31 @@ int OpenUnnamed(int folder) {
 }
 
 // Gives the file fd, made by OpenUnnamed, the name in folder; 0, or the
-// system's reason (EEXIST: the name is taken).
+// system's reason (EEXIST: the name is taken). Named from the descriptor
+// itself where the system lets us (with CAP_DAC_READ_SEARCH, or from Linux
+// 6.10 as the file's opener); else through /proc, as open(2) shows, which
+// walks /proc for each file. Once /proc had to name one, the descriptor is
+// not tried again.
 OsErrorCode LinkUnnamed(int fd, int folder, const std::filesystem::path& name) {
+#ifdef __linux__
+    static std::atomic<bool> fromDescriptor{true};
+    if (fromDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) {
+            return 0;
+        }
+        if (errno != ENOENT) {
+            return errno;
+        }
+    }
+#endif
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
-                                                                                          : errno;
+    if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        return errno;
+    }
+#ifdef __linux__
+    fromDescriptor.store(false, std::memory_order_relaxed);
+#endif
+    return 0;
 }
 
 mode_t CurrentUmask() {
