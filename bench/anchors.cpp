@@ -18,9 +18,11 @@ namespace fs = std::filesystem;
 constexpr std::int64_t kZeros = 3 * kGiB;
 constexpr std::int32_t kChunkUnits[] = {1, 5, 10, 100, 2147};
 constexpr int kProcessRounds = 5;
-// A cold run reads all 3 GiB from a disk shared with other machines: few
-// rounds, so the group stays within minutes.
-constexpr int kColdMeasureRounds = 3;
+// A cold run reads all 3 GiB from a disk shared with other machines, whose
+// own cache comes and goes: dd's cold read of one file took from 0.57 s to
+// 4.3 s in consecutive runs. Five rounds, so that one such swing does not
+// decide the median, and the group stays within minutes.
+constexpr int kColdMeasureRounds = 5;
 // The progress line's cost is a few percent at most of a run this short, so
 // its row takes more rounds to stand above the machine's noise.
 constexpr int kProgressRounds = 15;
