@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <linux/fs.h>
@@ -529,6 +530,21 @@ OsErrorCode LinkUnnamed(int fd, int folder, const std::filesystem::path& name) {
     return 0;
 }
 
+#ifdef __linux__
+// Whether syncfs reports the write errors met since its descriptor was
+// opened, as it does from Linux 5.8 on; before, it said nothing of them.
+bool SyncfsReportsWriteErrors() {
+    static const bool reports = [] {
+        utsname system{};
+        int major = 0;
+        int minor = 0;
+        return ::uname(&system) == 0 && std::sscanf(system.release, "%d.%d", &major, &minor) == 2 &&
+               (major > 5 || (major == 5 && minor >= 8));
+    }();
+    return reports;
+}
+#endif
+
 mode_t CurrentUmask() {
 #ifdef __linux__
     // Read where the system shows it: setting it to read it back would race
@@ -755,10 +771,14 @@ std::vector<bool> OutputFile::FlushTogether(std::span<OutputFile* const> outputs
         }
         constexpr unsigned kWaitWritten =
             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+        const bool syncsTell = allStored && SyncfsReportsWriteErrors();
         for (OutputFile* out : outputs) {
             // After a sync that failed somewhere, each file is stored alone to
-            // tell which were hurt; else only its own write errors are asked.
-            const OsErrorCode error = !allStored ? SyncData(out->handle_)
+            // tell which were hurt. A sync that succeeded answered for every
+            // file where it reports write errors at all; elsewhere each file
+            // is asked for its own.
+            const OsErrorCode error = !allStored  ? SyncData(out->handle_)
+                                      : syncsTell ? 0
                                       : ::sync_file_range(out->handle_, 0, 0, kWaitWritten) != 0
                                           ? errno
                                           : 0;
