@@ -94,15 +94,6 @@ private:
     std::deque<fs::path> copies_;
 };
 
-// Writes out what the row made before it is timed.
-void Settle(const LoopMount& mount) {
-    if (mount.Mounted()) {
-        mount.Settle();
-    } else {
-        ::sync();
-    }
-}
-
 // inputs name the files of run, put in place from copies.
 TimedRun CpAndSync(const std::vector<std::string>& inputs, const std::shared_ptr<Copies>& copies,
                    const fs::path& run, const fs::path& target) {
@@ -148,7 +139,7 @@ void ManyFilesRow(Report& report, const fs::path& folder) {
     const std::vector<std::string> many = MakeInputs(batch / "src", kBatchFiles, batch / "run");
     const auto cpCopies = std::make_shared<Copies>(batch / "src", kRounds);
     const auto ourCopies = std::make_shared<Copies>(batch / "src", kRounds);
-    Settle(mount);
+    mount.Settle();
     const auto measured = Measure(kBatchFiles * kFileBytes,
                                   {CpAndSync(many, cpCopies, batch / "run", batch / "cp"),
                                    CliBatch(many, ourCopies, batch / "run")},
@@ -167,7 +158,7 @@ void CrowdedFolderRow(Report& report, const fs::path& folder) {
     MakeCrowd(few / "crowded", kCrowd);
     const auto aloneCopies = std::make_shared<Copies>(few / "alone", kFewRounds);
     const auto crowdedCopies = std::make_shared<Copies>(few / "crowded", kFewRounds);
-    Settle(mount);
+    mount.Settle();
     const auto beside = Measure(
         kFewFiles * kFileBytes,
         {CliBatch(alone, aloneCopies, few / "run"), CliBatch(alone, crowdedCopies, few / "run")},

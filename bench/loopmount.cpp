@@ -56,6 +56,9 @@ LoopMount::~LoopMount() {
 
 void LoopMount::Settle() const {
     ::sync();
+    if (!mounted_) {
+        return;
+    }
     const Fd root(path_, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (::ioctl(root.Get(), FIFREEZE, 0) == 0) {
         ::ioctl(root.Get(), FITHAW, 0);

@@ -27,7 +27,7 @@ public:
 
     // Writes out all the file system holds, its journal included (a freeze
     // and a thaw), so that no writeback of what was made so far runs during
-    // a measurement.
+    // a measurement; where nothing was mounted, syncs every file system.
     void Settle() const;
 
 private:

@@ -502,6 +502,19 @@ int OpenUnnamed(int folder) {
     return kClosed;
 }
 
+// Names the file fd in folder from the descriptor itself; ENOENT where the
+// system does not let us.
+OsErrorCode LinkFromDescriptor(int fd, int folder, const std::filesystem::path& name) {
+#ifdef AT_EMPTY_PATH
+    return ::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+#else
+    (void)fd;
+    (void)folder;
+    (void)name;
+    return ENOENT;
+#endif
+}
+
 // Gives the file fd, made by OpenUnnamed, the name in folder; 0, or the
 // system's reason (EEXIST: the name is taken). Named from the descriptor
 // itself where the system lets us (with CAP_DAC_READ_SEARCH, or from Linux
@@ -509,24 +522,17 @@ int OpenUnnamed(int folder) {
 // walks /proc for each file. Once /proc had to name one, the descriptor is
 // not tried again.
 OsErrorCode LinkUnnamed(int fd, int folder, const std::filesystem::path& name) {
-#ifdef __linux__
     static std::atomic<bool> fromDescriptor{true};
     if (fromDescriptor.load(std::memory_order_relaxed)) {
-        if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) {
-            return 0;
-        }
-        if (errno != ENOENT) {
-            return errno;
+        if (const OsErrorCode direct = LinkFromDescriptor(fd, folder, name); direct != ENOENT) {
+            return direct;
         }
     }
-#endif
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
         return errno;
     }
-#ifdef __linux__
     fromDescriptor.store(false, std::memory_order_relaxed);
-#endif
     return 0;
 }
 
@@ -769,19 +775,21 @@ std::vector<bool> OutputFile::FlushTogether(std::span<OutputFile* const> outputs
         for (const auto& [device, fd] : fileSystems) {
             allStored = ::syncfs(fd) == 0 && allStored;
         }
-        constexpr unsigned kWaitWritten =
-            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
         const bool syncsTell = allStored && SyncfsReportsWriteErrors();
+        // After a sync that failed somewhere, each file is stored alone to
+        // tell which were hurt. A sync that succeeded answered for every file
+        // where it reports write errors at all; elsewhere each file is asked
+        // for its own.
+        const auto ownError = [&](int fd) -> OsErrorCode {
+            if (!allStored) {
+                return SyncData(fd);
+            }
+            constexpr unsigned kWaitWritten =
+                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+            return syncsTell || ::sync_file_range(fd, 0, 0, kWaitWritten) == 0 ? 0 : errno;
+        };
         for (OutputFile* out : outputs) {
-            // After a sync that failed somewhere, each file is stored alone to
-            // tell which were hurt. A sync that succeeded answered for every
-            // file where it reports write errors at all; elsewhere each file
-            // is asked for its own.
-            const OsErrorCode error = !allStored  ? SyncData(out->handle_)
-                                      : syncsTell ? 0
-                                      : ::sync_file_range(out->handle_, 0, 0, kWaitWritten) != 0
-                                          ? errno
-                                          : 0;
+            const OsErrorCode error = ownError(out->handle_);
             const OsErrorCode probed = Probed(error);
             if (probed != 0) {
                 out->error_ = probed;
