@@ -15,11 +15,10 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t kKept = kGiB;
 constexpr std::int32_t kChunkUnits = 10;
-constexpr int kProcessRounds = 5;
-// The window and kestrune-cli run the same engine, and a flushed copy's time
-// is mostly the disk's, which swings between runs by more than a front end
-// costs: more rounds, so the row shows the front end, not the disk.
-constexpr int kWindowRounds = 9;
+// A flushed copy's time is mostly the disk's, which swings between runs by
+// more than the copy's own cost or a front end's: more rounds, so a row shows
+// the copy, not the disk.
+constexpr int kProcessRounds = 9;
 
 } // namespace
 
@@ -45,7 +44,7 @@ void bench::TrimCopyRows(Report& report, const fs::path& folder) {
             input.Size(),
             {CliCopy(files, false, kChunkUnits, kKept),
              WindowTimer(input.Path(), kChunkUnits, false, "1,073,741,824", Before(files, false))},
-            kWindowRounds);
+            kProcessRounds);
         report.Versus("trim copy 1 GiB, window vs kestrune-cli", chunk, measured[1], measured[0],
                       0.91);
     }
